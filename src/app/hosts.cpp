@@ -1,0 +1,49 @@
+#include "app/hosts.h"
+
+#include "platform/error.h"
+#include "platform/headless/headless_host.h"
+
+#include <cstdlib>
+#include <string_view>
+
+namespace qv {
+namespace {
+
+const HostEntry kHosts[] = {
+    {"headless", &HeadlessHost::Create},
+};
+
+const HostEntry* FindHost(std::string_view name) {
+    for (const HostEntry& e : kHosts) {
+        if (name == e.Name) {
+            return &e;
+        }
+    }
+    return nullptr;
+}
+
+bool DisplayAvailable() {
+    const char* x = std::getenv("DISPLAY");
+    const char* w = std::getenv("WAYLAND_DISPLAY");
+    return (x && *x) || (w && *w);
+}
+
+} // namespace
+
+std::span<const HostEntry> Hosts() { return kHosts; }
+
+std::unique_ptr<Host> CreateHost(const HostOptions& options) {
+    const char* name = "headless";
+    if (options.Display == DisplayKind::Window) {
+        name = "window";
+    } else if (options.Display == DisplayKind::Default && DisplayAvailable() && FindHost("window")) {
+        name = "window";
+    }
+    const HostEntry* entry = FindHost(name);
+    if (!entry) {
+        throw UsageError(std::string("the ") + name + " host is not built into this program");
+    }
+    return entry->Create(options);
+}
+
+} // namespace qv

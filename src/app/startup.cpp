@@ -1,0 +1,104 @@
+#include "app/startup.h"
+
+#include "platform/paths.h"
+#include "show/show_file.h"
+
+#include <cstdint>
+
+namespace qv {
+namespace {
+
+constexpr const char* kSaverClass = "Tss_screen";
+constexpr const char* kSaverCaption = "SS_captionqazwsxedc";
+
+void TraceRole(ShowContext& ctx, const char* name) {
+    ctx.Os.Trace().Emit("role", {{"SaverRole", ctx.Run.SaverRole}, {"role", name}});
+}
+
+} // namespace
+
+const char* RoleName(SaverRoleId role) {
+    switch (role) {
+    case SaverRoleId::None:
+        return "none";
+    case SaverRoleId::FullScreen:
+        return "full-screen";
+    case SaverRoleId::Settings:
+        return "settings";
+    case SaverRoleId::Preview:
+        return "preview";
+    case SaverRoleId::Installer:
+        return "installer";
+    }
+    return "?";
+}
+
+void WriteTransitionList(Platform& os) {
+    FileSystem& files = os.Files();
+    // A file that cannot be created is not reported: the writes then fail silently.
+    const HFILE file = files.CreateFile("Transitions.qtl", FileAccess::ReadWrite, FileCreation::CreateAlways);
+    for (int32_t id = 1; id <= 16; ++id) {
+        const uint8_t bytes[4] = {static_cast<uint8_t>(id), 0, 0, 0};
+        files.WriteFile(file, bytes, 4);
+    }
+    files.CloseHandle(file);
+}
+
+int RunStartup(ShowContext& ctx) {
+    Platform& os = ctx.Os;
+    // The window in the foreground before any window of ours exists; the full-screen saver
+    // and the settings dialog give the foreground back to it when they end.
+    const HWND startForeground = os.User().GetForegroundWindow();
+    Application app(os);
+    app.SetTitle("Screen Saver");
+
+    const std::string a1 = UpperCase(os.ParamStr(1));
+    if (a1 == "/LIST") {
+        ctx.Os.Trace().Emit("role", {{"SaverRole", ctx.Run.SaverRole}, {"role", "list"}});
+        WriteTransitionList(os);
+        os.Sleep(0);
+        app.ProcessMessages();
+        return 0;
+    }
+
+    ctx.Run.SaverRole = static_cast<int32_t>(SaverRoleId::None);
+    LoadShow(ctx);
+    if (ctx.Run.ShowFile < 0) {
+        os.Trace().Emit("no-show", {{"file", ShowFileName(os.ParamStr(0), os.ParamStr(1), os.ParamStr(2))}});
+        app.Restore();
+        return 0;
+    }
+    CloseShow(ctx);
+
+    if (os.User().FindWindow(kSaverClass, kSaverCaption) != 0) {
+        os.Trace().Emit("saver-running");
+        app.ProcessMessages();
+        os.Sleep(0);
+        app.Restore();
+        return 0;
+    }
+
+    // The first test that holds wins: "A", then "P", then "S" or "/DEMO", then the path.
+    if (a1.find('A') != std::string::npos) {
+        TraceRole(ctx, "change-password");
+    } else if (a1.find('P') != std::string::npos) {
+        ctx.Run.SaverRole = static_cast<int32_t>(SaverRoleId::Preview);
+        TraceRole(ctx, RoleName(SaverRoleId::Preview));
+    } else if (a1.find('S') != std::string::npos || a1 == "/DEMO") {
+        ctx.Run.SaverRole = static_cast<int32_t>(SaverRoleId::FullScreen);
+        TraceRole(ctx, RoleName(SaverRoleId::FullScreen));
+        os.User().SetForegroundWindow(startForeground);
+    } else if (UpperCase(os.ParamStr(0)).find("SETUP") != std::string::npos) {
+        ctx.Run.SaverRole = static_cast<int32_t>(SaverRoleId::Installer);
+        TraceRole(ctx, RoleName(SaverRoleId::Installer));
+    } else {
+        ctx.Run.SaverRole = static_cast<int32_t>(SaverRoleId::Settings);
+        TraceRole(ctx, RoleName(SaverRoleId::Settings));
+        os.User().SetForegroundWindow(startForeground);
+    }
+
+    app.Restore();
+    return 0;
+}
+
+} // namespace qv

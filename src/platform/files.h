@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/paths.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+class Trace;
+
+// A kernel file handle: non-negative when open, negative when an open failed.
+using HFILE = int32_t;
+inline constexpr HFILE INVALID_FILE = -1;
+
+enum class FileAccess { Read, ReadWrite };
+enum class FileCreation { OpenExisting, CreateAlways };
+enum class SeekFrom { Begin, Current, End };
+
+// The kernel's file API over POSIX files, with Windows-style names (see PathMap).
+// Sharing is always allowed, as the player asks for it everywhere.
+class FileSystem {
+public:
+    FileSystem(const PathMap& paths, Trace* trace);
+    ~FileSystem();
+    FileSystem(const FileSystem&) = delete;
+    FileSystem& operator=(const FileSystem&) = delete;
+
+    // CreateFileA: OpenExisting fails when the file is missing; CreateAlways creates or
+    // truncates it (and always opens for reading and writing).
+    HFILE CreateFile(std::string_view name, FileAccess access, FileCreation creation);
+    // ReadFile: the number of bytes read (0 at the end of the file), or -1 on error.
+    int32_t ReadFile(HFILE file, void* buffer, int32_t count);
+    // WriteFile: the number of bytes written, or -1 on error.
+    int32_t WriteFile(HFILE file, const void* buffer, int32_t count);
+    // SetFilePointer: the new position, or -1 on error.
+    int64_t SetFilePointer(HFILE file, int64_t distance, SeekFrom from);
+    int64_t GetFileSize(HFILE file);
+    bool CloseHandle(HFILE file);
+    bool DeleteFile(std::string_view name);
+    bool FileExists(std::string_view name) const;
+
+    const PathMap& Paths() const { return m_paths; }
+
+private:
+    struct Open {
+        int Fd = -1;
+        std::string Path;
+        int64_t Written = 0;
+    };
+    Open* Find(HFILE file);
+    void Finish(Open& open);
+
+    const PathMap& m_paths;
+    Trace* m_trace;
+    std::map<HFILE, Open> m_open;
+    HFILE m_next = 3;
+};
+
+} // namespace qv

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "platform/host_options.h"
+#include "platform/surface.h"
+#include "platform/user.h"
+
+#include <memory>
+#include <string_view>
+
+namespace qv {
+
+class Platform;
+
+// The contract every display host fills in: what the portable platform cannot know by
+// itself. The headless host implements all of it and drives every test; the window host
+// shows real windows. The platform owns windows, queue, clock and drawing; a host only
+// supplies input, answers and the screen, and shows what was drawn.
+class Host {
+public:
+    virtual ~Host() = default;
+
+    virtual std::string_view Name() const = 0;
+
+    // Called once, when the platform is ready, before any window exists.
+    virtual void Attach(Platform& os) = 0;
+
+    // The screen: its size and depth (GetDeviceCaps BITSPIXEL).
+    virtual Size ScreenSize() const = 0;
+    virtual int32_t BitsPerPixel() const { return 32; }
+
+    // The image of the user's desktop (screen-sized, the screen's format), read through
+    // the desktop window's device context.
+    virtual Surface& Desktop() = 0;
+
+    // Start of a round of message processing: post the input that is due (real events, or
+    // scripted events whose time has come) to the window manager's queue.
+    virtual void DeliverInput() = 0;
+    // End of a round: show changed surfaces, take the snapshots and recording frames due.
+    virtual void AfterMessages() = 0;
+
+    // Window life, for hosts that mirror windows.
+    virtual void WindowCreated(HWND /*wnd*/) {}
+    virtual void WindowDestroyed(HWND /*wnd*/) {}
+    virtual void WindowShown(HWND /*wnd*/, bool /*visible*/) {}
+    virtual void CursorChanged(Cursor /*screen*/) {}
+
+    // A foreign window that the program was given a handle of (/p ID): its screen
+    // rectangle while it exists.
+    virtual std::optional<Rect> ForeignWindow(HWND /*wnd*/) { return std::nullopt; }
+
+    // Answers to modal questions.
+    virtual int MessageBoxAnswer(std::string_view text, std::string_view caption,
+                                 uint32_t flags) = 0;
+    virtual PasswordAnswer PasswordPrompt() = 0;
+    // Runs a command for real; false when this host does not run commands.
+    virtual bool RunCommand(std::string_view /*commandLine*/) { return false; }
+
+    // The run is over: finish recordings.
+    virtual void Finish() {}
+};
+
+// The hosts, chosen by --display: a table of {name, create}.
+struct HostEntry {
+    const char* Name;
+    std::unique_ptr<Host> (*Create)(const HostOptions& options);
+};
+
+} // namespace qv

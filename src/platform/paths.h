@@ -1,0 +1,52 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+// Maps the Windows-style paths the player uses onto the POSIX file system.
+//
+// Drive "Z:" is the POSIX root; "\" and "/" both separate components; a path without a
+// drive is relative to the current directory (or to the root when it starts with a
+// separator). Each component is first looked up as written and, when no entry of that
+// exact name exists, matched case-insensitively (ASCII) against the directory's entries,
+// so the upper-cased "Z:\TMP\X\BIRDS.QDM" finds "/tmp/x/birds.qdm". Components that match
+// nothing are kept as written, so that a file can be created under that name.
+class PathMap {
+public:
+    // root: the platform root; its "windows" and "windows/system" folders stand for the
+    // Windows and system directories.
+    explicit PathMap(std::filesystem::path root);
+
+    // Resolves a Windows-style path. A drive other than Z: resolves to an empty path
+    // (nothing exists there).
+    std::filesystem::path Resolve(std::string_view windowsPath) const;
+
+    // "Z:\..." for an absolute POSIX path; relative paths are made absolute first.
+    static std::string ToWindows(const std::filesystem::path& posixPath);
+
+    const std::filesystem::path& Root() const { return m_root; }
+    std::filesystem::path WindowsDir() const { return m_root / "windows"; }
+    std::filesystem::path SystemDir() const { return m_root / "windows" / "system"; }
+
+    // GetWindowsDirectory / GetSystemDirectory: Windows-style, without a trailing "\".
+    std::string GetWindowsDirectory() const { return ToWindows(WindowsDir()); }
+    std::string GetSystemDirectory() const { return ToWindows(SystemDir()); }
+
+    // Creates the root's folders if they are missing; false when that fails.
+    bool EnsureDirectories() const;
+
+private:
+    std::filesystem::path m_root;
+};
+
+// The default platform root: $XDG_DATA_HOME/quorvex, else $HOME/.local/share/quorvex.
+std::filesystem::path DefaultPlatformRoot();
+
+// ASCII upper case, as the player's UpperCase.
+std::string UpperCase(std::string_view text);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+} // namespace qv

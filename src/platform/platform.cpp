@@ -1,0 +1,63 @@
+#include "platform/platform.h"
+
+#include "platform/error.h"
+
+#include <unistd.h>
+
+namespace qv {
+namespace {
+
+Clock::Mode ClockMode(const HostOptions& o, const Host& host) {
+    if (o.Clock == ClockKind::Real) {
+        return Clock::Mode::Real;
+    }
+    if (o.Clock == ClockKind::Virtual) {
+        return Clock::Mode::Virtual;
+    }
+    return host.Name() == "headless" ? Clock::Mode::Virtual : Clock::Mode::Real;
+}
+
+SystemTime StartTime(const HostOptions& o) {
+    if (o.Time) {
+        if (auto t = ParseTimeOption(*o.Time)) {
+            return *t;
+        }
+    }
+    return *ParseTimeOption("2000-01-01T00:00:00");
+}
+
+} // namespace
+
+std::string ExecutableWindowsPath(const std::string& argv0) {
+    if (argv0.find('/') != std::string::npos) {
+        return PathMap::ToWindows(argv0);
+    }
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return PathMap::ToWindows(ec ? std::filesystem::path(argv0) : self);
+}
+
+Platform::Platform(HostOptions options, std::unique_ptr<qv::Host> host)
+    : m_options(std::move(options)),
+      m_paths(m_options.Root.empty() ? DefaultPlatformRoot() : std::filesystem::path(m_options.Root)),
+      m_files(m_paths, &m_trace), m_profile(m_paths, &m_trace),
+      m_clock(ClockMode(m_options, *host), StartTime(m_options), m_options.QuantumMs),
+      m_host(std::move(host)) {
+    m_trace.SetTimeSource([this] { return m_clock.GetTickCount(); });
+    if (!m_options.TraceFile.empty() && !m_trace.Open(m_options.TraceFile)) {
+        throw UsageError("cannot write the trace file " + m_options.TraceFile);
+    }
+    m_user = std::make_unique<WindowManager>(*m_host, m_clock, m_trace, m_paths.Root());
+    m_gdi = std::make_unique<qv::Gdi>(*m_user, *m_host);
+    m_args = m_options.Args;
+    m_args[0] = ExecutableWindowsPath(m_args[0]);
+    m_host->Attach(*this);
+}
+
+Platform::~Platform() = default;
+
+std::string Platform::ParamStr(size_t index) const {
+    return index < m_args.size() ? m_args[index] : std::string();
+}
+
+} // namespace qv

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/gdi.h"
+#include "platform/host.h"
+#include "platform/host_options.h"
+#include "platform/paths.h"
+#include "platform/profile.h"
+#include "platform/trace.h"
+#include "platform/user.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qv {
+
+// The stand-in operating system that every Part talks to: paths and files, profile files,
+// the clock, windows and messages, GDI, and the trace. One instance per program run (tests
+// may make several); the host beneath it is chosen by --display.
+class Platform {
+public:
+    Platform(HostOptions options, std::unique_ptr<Host> host);
+    ~Platform();
+    Platform(const Platform&) = delete;
+    Platform& operator=(const Platform&) = delete;
+
+    const HostOptions& Options() const { return m_options; }
+    const PathMap& Paths() const { return m_paths; }
+    FileSystem& Files() { return m_files; }
+    ProfileStore& Profile() { return m_profile; }
+    qv::Clock& Clock() { return m_clock; }
+    qv::Trace& Trace() { return m_trace; }
+    qv::Host& Host() { return *m_host; }
+    WindowManager& User() { return *m_user; }
+    qv::Gdi& Gdi() { return *m_gdi; }
+
+    // ParamStr(i): argument 0 is the executable's path as a Windows path ("Z:\..."),
+    // then the program's own arguments; a missing argument is the empty string.
+    std::string ParamStr(size_t index) const;
+    size_t ParamCount() const { return m_args.size() - 1; }
+
+    // Kernel shortcuts.
+    uint32_t GetTickCount() const { return m_clock.GetTickCount(); }
+    void Sleep(uint32_t ms) { m_clock.Sleep(ms); }
+
+private:
+    HostOptions m_options;
+    PathMap m_paths;
+    qv::Trace m_trace;
+    FileSystem m_files;
+    ProfileStore m_profile;
+    qv::Clock m_clock;
+    std::unique_ptr<qv::Host> m_host;
+    std::unique_ptr<WindowManager> m_user;
+    std::unique_ptr<qv::Gdi> m_gdi;
+    std::vector<std::string> m_args;
+};
+
+// The Windows path of the running executable as it was started: argv[0] made absolute
+// when it names a path, else the path of /proc/self/exe. Symbolic links are not followed,
+// so a link named SAVER.SCR is seen under that name.
+std::string ExecutableWindowsPath(const std::string& argv0);
+
+} // namespace qv

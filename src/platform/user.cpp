@@ -1,0 +1,430 @@
+#include "platform/user.h"
+
+#include "platform/clock.h"
+#include "platform/host.h"
+#include "platform/paths.h"
+#include "platform/trace.h"
+
+#include <algorithm>
+
+namespace qv {
+namespace {
+
+nlohmann::json RectJson(const Rect& r) { return {r.Left, r.Top, r.Right, r.Bottom}; }
+
+const char* CursorName(Cursor c) {
+    switch (c) {
+    case Cursor::None:
+        return "none";
+    case Cursor::Arrow:
+        return "arrow";
+    case Cursor::Hourglass:
+        return "hourglass";
+    }
+    return "?";
+}
+
+} // namespace
+
+WindowManager::WindowManager(Host& host, Clock& clock, Trace& trace, std::filesystem::path root)
+    : m_host(host), m_clock(clock), m_trace(trace), m_root(std::move(root)) {}
+
+WindowManager::~WindowManager() = default;
+
+WindowManager::Window* WindowManager::Find(HWND wnd) {
+    auto it = m_windows.find(wnd);
+    return it == m_windows.end() ? nullptr : &it->second;
+}
+
+const WindowManager::Window* WindowManager::Find(HWND wnd) const {
+    auto it = m_windows.find(wnd);
+    return it == m_windows.end() ? nullptr : &it->second;
+}
+
+HWND WindowManager::CreateWindow(const CreateWindowParams& params) {
+    const bool child = (params.Style & WS_CHILD) != 0;
+    Rect screen = params.Bounds;
+    if (child) {
+        Rect parent;
+        if (!GetWindowRect(params.Parent, &parent)) {
+            return 0;
+        }
+        screen = params.Bounds.Offset(parent.Left, parent.Top);
+    }
+    const HWND wnd = m_next++;
+    Window& w = m_windows[wnd];
+    w.Params = params;
+    w.ScreenRect = screen;
+    w.Enabled = (params.Style & WS_DISABLED) == 0;
+    const PixelFormat format = m_host.BitsPerPixel() <= 8 ? PixelFormat::Indexed8 : PixelFormat::Xrgb32;
+    w.Pixels = std::make_unique<Surface>(screen.Width(), screen.Height(), format);
+    if (!child) {
+        m_zOrder.push_back(wnd);
+        if (!params.Caption.empty()) {
+            // Only one holder per class and caption: a second one is still a window,
+            // but other processes see the first.
+            w.Marker.Claim(m_root, params.ClassName, params.Caption);
+        }
+    }
+    nlohmann::json parent = params.Parent ? nlohmann::json(params.Parent) : nlohmann::json(nullptr);
+    m_trace.Emit("window-create", {{"hwnd", wnd},
+                                   {"class", params.ClassName},
+                                   {"caption", params.Caption},
+                                   {"rect", RectJson(screen)},
+                                   {"parent", parent},
+                                   {"style", params.Style},
+                                   {"exstyle", params.ExStyle}});
+    m_host.WindowCreated(wnd);
+    SendMessage(wnd, WM_CREATE, 0, 0);
+    if (params.Style & WS_VISIBLE) {
+        ShowWindow(wnd, SW_SHOW);
+    }
+    return wnd;
+}
+
+bool WindowManager::DestroyWindow(HWND wnd) {
+    Window* w = Find(wnd);
+    if (!w || w->Foreign) {
+        return false;
+    }
+    // Children (and owned windows) go first, as Windows destroys them with their parent.
+    std::vector<HWND> children;
+    for (const auto& [h, other] : m_windows) {
+        if (other.Params.Parent == wnd && !other.Foreign) {
+            children.push_back(h);
+        }
+    }
+    for (HWND c : children) {
+        DestroyWindow(c);
+    }
+    if (!Find(wnd)) {
+        return true; // destroyed by a child's handler
+    }
+    SendMessage(wnd, WM_DESTROY, 0, 0);
+    m_host.WindowDestroyed(wnd);
+    m_windows.erase(wnd);
+    std::erase(m_zOrder, wnd);
+    if (m_foreground == wnd) {
+        m_foreground = 0;
+    }
+    if (m_active == wnd) {
+        m_active = 0;
+    }
+    // Messages for a destroyed window are dropped.
+    std::erase_if(m_queue, [wnd](const MSG& m) { return m.Wnd == wnd; });
+    m_trace.Emit("window-destroy", {{"hwnd", wnd}});
+    return true;
+}
+
+bool WindowManager::ShowWindow(HWND wnd, int command) {
+    Window* w = Find(wnd);
+    if (!w) {
+        return false;
+    }
+    const bool was = w->Visible;
+    w->Visible = command != SW_HIDE && command != SW_MINIMIZE;
+    if (w->Visible != was) {
+        if (w->Visible) {
+            w->Pixels->AddDamage(w->Pixels->Bounds());
+        }
+        m_host.WindowShown(wnd, w->Visible);
+    }
+    return was;
+}
+
+bool WindowManager::IsWindow(HWND wnd) const {
+    if (wnd == kDesktopWindow) {
+        return true;
+    }
+    const Window* w = Find(wnd);
+    if (!w) {
+        return false;
+    }
+    if (w->Foreign) {
+        return m_host.ForeignWindow(wnd).has_value();
+    }
+    return true;
+}
+
+bool WindowManager::IsWindowVisible(HWND wnd) const {
+    const Window* w = Find(wnd);
+    return w && w->Visible;
+}
+
+bool WindowManager::EnableWindow(HWND wnd, bool enable) {
+    Window* w = Find(wnd);
+    if (!w) {
+        return false;
+    }
+    const bool wasDisabled = !w->Enabled;
+    w->Enabled = enable;
+    return wasDisabled;
+}
+
+bool WindowManager::GetWindowRect(HWND wnd, Rect* rect) const {
+    if (wnd == kDesktopWindow) {
+        const Size s = m_host.ScreenSize();
+        *rect = {0, 0, s.Width, s.Height};
+        return true;
+    }
+    const Window* w = Find(wnd);
+    if (!w) {
+        return false;
+    }
+    if (w->Foreign) {
+        auto r = m_host.ForeignWindow(wnd);
+        if (!r) {
+            return false;
+        }
+        *rect = *r;
+        return true;
+    }
+    *rect = w->ScreenRect;
+    return true;
+}
+
+bool WindowManager::GetClientRect(HWND wnd, Rect* rect) const {
+    Rect r;
+    if (!GetWindowRect(wnd, &r)) {
+        return false;
+    }
+    *rect = {0, 0, r.Width(), r.Height()};
+    return true;
+}
+
+bool WindowManager::ValidateRect(HWND wnd, const Rect* /*rect*/) {
+    // Nothing is ever invalidated by the platform itself: windows keep their pixels.
+    return IsWindow(wnd);
+}
+
+HWND WindowManager::FindWindow(std::string_view className, std::string_view caption) const {
+    for (HWND wnd : m_zOrder) {
+        const Window& w = m_windows.at(wnd);
+        if (EqualsNoCase(w.Params.ClassName, className) && EqualsNoCase(w.Params.Caption, caption)) {
+            return wnd;
+        }
+    }
+    if (!caption.empty() && InstanceMarker::IsHeld(m_root, className, caption)) {
+        // A window of another process: there is no handle to it here, only its presence.
+        return kForeignProcessWindow;
+    }
+    return 0;
+}
+
+bool WindowManager::SetForegroundWindow(HWND wnd) {
+    if (wnd != 0 && !IsWindow(wnd)) {
+        return false;
+    }
+    if (m_foreground != wnd) {
+        m_foreground = wnd;
+        m_trace.Emit("foreground", {{"hwnd", wnd}});
+    }
+    return true;
+}
+
+HWND WindowManager::SetActiveWindow(HWND wnd) {
+    const HWND old = m_active;
+    if (IsWindow(wnd)) {
+        m_active = wnd;
+        SetForegroundWindow(wnd);
+    }
+    return old;
+}
+
+HWND WindowManager::GetParent(HWND wnd) const {
+    const Window* w = Find(wnd);
+    return w ? w->Params.Parent : 0;
+}
+
+std::string WindowManager::GetClassName(HWND wnd) const {
+    const Window* w = Find(wnd);
+    return w ? w->Params.ClassName : std::string();
+}
+
+std::string WindowManager::GetWindowText(HWND wnd) const {
+    const Window* w = Find(wnd);
+    return w ? w->Params.Caption : std::string();
+}
+
+bool WindowManager::SetWindowText(HWND wnd, std::string_view text) {
+    Window* w = Find(wnd);
+    if (!w) {
+        return false;
+    }
+    w->Params.Caption = std::string(text);
+    return true;
+}
+
+HWND WindowManager::AdoptForeignWindow(HWND wnd, const Rect& screenRect) {
+    if (wnd == 0 || Find(wnd)) {
+        return wnd;
+    }
+    Window& w = m_windows[wnd];
+    w.Foreign = true;
+    w.Visible = true;
+    w.ScreenRect = screenRect;
+    w.Params.ClassName = "#foreign";
+    w.Pixels = std::make_unique<Surface>(screenRect.Width(), screenRect.Height(), PixelFormat::Xrgb32);
+    return wnd;
+}
+
+void WindowManager::ForeignWindowGone(HWND wnd) {
+    Window* w = Find(wnd);
+    if (w && w->Foreign) {
+        m_windows.erase(wnd);
+    }
+}
+
+Surface* WindowManager::WindowSurface(HWND wnd) {
+    if (wnd == 0 || wnd == kDesktopWindow) {
+        return &m_host.Desktop();
+    }
+    Window* w = Find(wnd);
+    return w ? w->Pixels.get() : nullptr;
+}
+
+std::vector<HWND> WindowManager::TopLevelWindows() const { return m_zOrder; }
+
+std::vector<HWND> WindowManager::ChildWindows(HWND parent) const {
+    std::vector<HWND> out;
+    for (const auto& [h, w] : m_windows) {
+        if (!w.Foreign && (w.Params.Style & WS_CHILD) && w.Params.Parent == parent) {
+            out.push_back(h);
+        }
+    }
+    return out;
+}
+
+bool WindowManager::PostMessage(HWND wnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
+    if (wnd != 0 && !Find(wnd)) {
+        return false;
+    }
+    m_queue.push_back({wnd, message, wParam, lParam});
+    return true;
+}
+
+void WindowManager::PostQuitMessage(int exitCode) {
+    m_quitPosted = true;
+    m_quitCode = exitCode;
+    m_queue.push_back({0, WM_QUIT, static_cast<WPARAM>(exitCode), 0});
+}
+
+LRESULT WindowManager::SendMessage(HWND wnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
+    Window* w = Find(wnd);
+    if (!w || w->Foreign) {
+        return 0;
+    }
+    if (w->Params.Proc) {
+        // Copy: the procedure may destroy its own window.
+        WNDPROC proc = w->Params.Proc;
+        return proc(wnd, message, wParam, lParam);
+    }
+    return DefWindowProc(wnd, message, wParam, lParam);
+}
+
+LRESULT WindowManager::DefWindowProc(HWND wnd, uint32_t message, WPARAM /*wParam*/, LPARAM /*lParam*/) {
+    switch (message) {
+    case WM_CLOSE:
+        DestroyWindow(wnd);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+void WindowManager::Dispatch(const MSG& msg) {
+    if (msg.Message == WM_QUIT && msg.Wnd == 0) {
+        return; // The quit flag was set when it was posted.
+    }
+    Window* w = Find(msg.Wnd);
+    if (!w) {
+        return;
+    }
+    // Input to a disabled window is dropped, as Windows does not deliver it.
+    const bool input = (msg.Message >= WM_KEYDOWN && msg.Message <= 0x0108) ||
+                       (msg.Message >= WM_MOUSEMOVE && msg.Message <= 0x020E);
+    if (input && !w->Enabled) {
+        return;
+    }
+    SendMessage(msg.Wnd, msg.Message, msg.WParam, msg.LParam);
+}
+
+void WindowManager::ProcessMessages() {
+    m_host.DeliverInput();
+    while (!m_queue.empty()) {
+        const MSG msg = m_queue.front();
+        m_queue.pop_front();
+        Dispatch(msg);
+    }
+    m_host.AfterMessages();
+    m_clock.OnMessagesProcessed();
+}
+
+void WindowManager::SetScreenCursor(Cursor cursor) {
+    if (cursor != m_screenCursor) {
+        m_screenCursor = cursor;
+        m_trace.Emit("cursor", {{"cursor", CursorName(cursor)}});
+        m_host.CursorChanged(cursor);
+    }
+}
+
+void WindowManager::SetWindowCursor(HWND wnd, Cursor cursor) {
+    if (Window* w = Find(wnd)) {
+        w->WindowCursor = cursor;
+        m_trace.Emit("cursor", {{"hwnd", wnd}, {"cursor", CursorName(cursor)}});
+    }
+}
+
+bool WindowManager::SystemParametersInfo(uint32_t action, uint32_t param) {
+    switch (action) {
+    case SPI_SETSCREENSAVERRUNNING:
+        m_saverRunning = param != 0;
+        break;
+    case SPI_SETSCREENSAVEACTIVE:
+        m_saveActive = param != 0;
+        break;
+    default:
+        return false;
+    }
+    m_trace.Emit("spi", {{"action", action}, {"value", param}});
+    return true;
+}
+
+int WindowManager::GetSystemMetrics(int index) const {
+    const Size s = m_host.ScreenSize();
+    switch (index) {
+    case SM_CXSCREEN:
+        return s.Width;
+    case SM_CYSCREEN:
+        return s.Height;
+    default:
+        return 0;
+    }
+}
+
+int WindowManager::MessageBox(HWND /*owner*/, std::string_view text, std::string_view caption,
+                              uint32_t flags) {
+    const int answer = m_host.MessageBoxAnswer(text, caption, flags);
+    m_trace.Emit("msgbox", {{"text", std::string(text)},
+                            {"caption", std::string(caption)},
+                            {"flags", flags},
+                            {"answer", answer}});
+    return answer;
+}
+
+PasswordAnswer WindowManager::AskPassword(HWND /*owner*/) {
+    const PasswordAnswer a = m_host.PasswordPrompt();
+    const char* name = a == PasswordAnswer::Accept ? "accept" : a == PasswordAnswer::Reject ? "reject" : "cancel";
+    m_trace.Emit("password", {{"answer", name}});
+    return a;
+}
+
+uint32_t WindowManager::WinExec(std::string_view commandLine, int show) {
+    const bool ran = m_host.RunCommand(commandLine);
+    m_trace.Emit("winexec", {{"command", std::string(commandLine)}, {"show", show}, {"ran", ran}});
+    return 33; // WinExec reports success with a value above 31.
+}
+
+} // namespace qv
