@@ -30,13 +30,16 @@ bool DisplayAvailable() {
 
 } // namespace
 
-std::span<const HostEntry> Hosts() { return kHosts; }
+std::span<const HostEntry> Hosts() {
+    return kHosts;
+}
 
 std::unique_ptr<Host> CreateHost(const HostOptions& options) {
     const char* name = "headless";
     if (options.Display == DisplayKind::Window) {
         name = "window";
-    } else if (options.Display == DisplayKind::Default && DisplayAvailable() && FindHost("window")) {
+    } else if (options.Display == DisplayKind::Default && DisplayAvailable() &&
+               FindHost("window")) {
         name = "window";
     }
     const HostEntry* entry = FindHost(name);

@@ -36,7 +36,8 @@ const char* RoleName(SaverRoleId role) {
 void WriteTransitionList(Platform& os) {
     FileSystem& files = os.Files();
     // A file that cannot be created is not reported: the writes then fail silently.
-    const HFILE file = files.CreateFile("Transitions.qtl", FileAccess::ReadWrite, FileCreation::CreateAlways);
+    const HFILE file =
+        files.CreateFile("Transitions.qtl", FileAccess::ReadWrite, FileCreation::CreateAlways);
     for (int32_t id = 1; id <= 16; ++id) {
         const uint8_t bytes[4] = {static_cast<uint8_t>(id), 0, 0, 0};
         files.WriteFile(file, bytes, 4);
@@ -64,7 +65,8 @@ int RunStartup(ShowContext& ctx) {
     ctx.Run.SaverRole = static_cast<int32_t>(SaverRoleId::None);
     LoadShow(ctx);
     if (ctx.Run.ShowFile < 0) {
-        os.Trace().Emit("no-show", {{"file", ShowFileName(os.ParamStr(0), os.ParamStr(1), os.ParamStr(2))}});
+        os.Trace().Emit("no-show",
+                        {{"file", ShowFileName(os.ParamStr(0), os.ParamStr(1), os.ParamStr(2))}});
         app.Restore();
         return 0;
     }

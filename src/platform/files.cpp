@@ -103,7 +103,9 @@ int64_t FileSystem::SetFilePointer(HFILE file, int64_t distance, SeekFrom from) 
     if (!open) {
         return -1;
     }
-    const int whence = from == SeekFrom::Begin ? SEEK_SET : from == SeekFrom::Current ? SEEK_CUR : SEEK_END;
+    const int whence = from == SeekFrom::Begin     ? SEEK_SET
+                       : from == SeekFrom::Current ? SEEK_CUR
+                                                   : SEEK_END;
     const off_t pos = ::lseek(open->Fd, static_cast<off_t>(distance), whence);
     return pos < 0 ? -1 : static_cast<int64_t>(pos);
 }

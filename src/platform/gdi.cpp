@@ -17,7 +17,8 @@ struct Gdi::Impl {
     Host& TheHost;
 };
 
-Gdi::Gdi(WindowManager& windows, Host& host) : m_impl(std::make_unique<Impl>(Impl{windows, host})) {}
+Gdi::Gdi(WindowManager& windows, Host& host)
+    : m_impl(std::make_unique<Impl>(Impl{windows, host})) {}
 
 Gdi::~Gdi() = default;
 

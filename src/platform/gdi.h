@@ -161,14 +161,14 @@ public:
     int GetDeviceCaps(HDC dc, int index);
 
     // Blits and device-independent bitmaps.
-    bool BitBlt(HDC dst, int32_t x, int32_t y, int32_t width, int32_t height, HDC src,
-                int32_t srcX, int32_t srcY, uint32_t rop);
-    int SetDIBitsToDevice(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height,
-                          int32_t srcX, int32_t srcY, uint32_t startScan, uint32_t lines,
-                          const void* bits, const BITMAPINFO* info, uint32_t usage);
-    int StretchDIBits(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height,
-                      int32_t srcX, int32_t srcY, int32_t srcWidth, int32_t srcHeight,
-                      const void* bits, const BITMAPINFO* info, uint32_t usage, uint32_t rop);
+    bool BitBlt(HDC dst, int32_t x, int32_t y, int32_t width, int32_t height, HDC src, int32_t srcX,
+                int32_t srcY, uint32_t rop);
+    int SetDIBitsToDevice(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, int32_t srcX,
+                          int32_t srcY, uint32_t startScan, uint32_t lines, const void* bits,
+                          const BITMAPINFO* info, uint32_t usage);
+    int StretchDIBits(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, int32_t srcX,
+                      int32_t srcY, int32_t srcWidth, int32_t srcHeight, const void* bits,
+                      const BITMAPINFO* info, uint32_t usage, uint32_t rop);
     // Copies a bitmap's rows into a DIB of info's format (8, 16 = RGB555 or 32 bits);
     // bits = null only fills info. Returns the number of lines copied.
     int GetDIBits(HDC dc, HBITMAP bitmap, uint32_t startScan, uint32_t lines, void* bits,

@@ -45,7 +45,9 @@ struct Rect {
         return {std::min(Left, o.Left), std::min(Top, o.Top), std::max(Right, o.Right),
                 std::max(Bottom, o.Bottom)};
     }
-    Rect Offset(int32_t dx, int32_t dy) const { return {Left + dx, Top + dy, Right + dx, Bottom + dy}; }
+    Rect Offset(int32_t dx, int32_t dy) const {
+        return {Left + dx, Top + dy, Right + dx, Bottom + dy};
+    }
 };
 
 } // namespace qv

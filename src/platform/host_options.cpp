@@ -65,7 +65,9 @@ int64_t UnixMsFromSystemTime(const SystemTime& t) {
 
 namespace {
 
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 [[noreturn]] void Bad(const std::string& option, const std::string& why) {
     throw UsageError("option " + option + ": " + why);
@@ -250,7 +252,8 @@ HostOptions ParseHostOptions(int argc, const char* const* argv) {
 }
 
 std::string HostOptionsUsage(const std::string& program) {
-    return "Usage: " + program + " [ARGUMENT [ARGUMENT2]] [--OPTION...]\n"
+    return "Usage: " + program +
+           " [ARGUMENT [ARGUMENT2]] [--OPTION...]\n"
            "\n"
            "Plays the show file that sits beside the executable (its name with .QDM in place\n"
            "of .EXE or .SCR). The first argument chooses the role, as a Windows screen saver:\n"

@@ -53,7 +53,7 @@ std::optional<Size> ParseSize(const std::string& text);
 // A broken-down date and time, as SYSTEMTIME holds it.
 struct SystemTime {
     uint16_t Year = 0;
-    uint16_t Month = 0; // 1..12
+    uint16_t Month = 0;     // 1..12
     uint16_t DayOfWeek = 0; // 0 = Sunday
     uint16_t Day = 0;
     uint16_t Hour = 0;

@@ -32,7 +32,9 @@ std::filesystem::path MarkerPath(const std::filesystem::path& root, std::string_
 
 } // namespace
 
-InstanceMarker::~InstanceMarker() { Release(); }
+InstanceMarker::~InstanceMarker() {
+    Release();
+}
 
 InstanceMarker::InstanceMarker(InstanceMarker&& other) noexcept : m_fd(other.m_fd) {
     other.m_fd = -1;

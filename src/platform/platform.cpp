@@ -39,7 +39,8 @@ std::string ExecutableWindowsPath(const std::string& argv0) {
 
 Platform::Platform(HostOptions options, std::unique_ptr<qv::Host> host)
     : m_options(std::move(options)),
-      m_paths(m_options.Root.empty() ? DefaultPlatformRoot() : std::filesystem::path(m_options.Root)),
+      m_paths(m_options.Root.empty() ? DefaultPlatformRoot()
+                                     : std::filesystem::path(m_options.Root)),
       m_files(m_paths, &m_trace), m_profile(m_paths, &m_trace),
       m_clock(ClockMode(m_options, *host), StartTime(m_options), m_options.QuantumMs),
       m_host(std::move(host)) {

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
-#include <sys/stat.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -100,7 +100,8 @@ std::optional<std::pair<size_t, size_t>> FindSection(const IniText& ini, std::st
     return std::nullopt;
 }
 
-std::optional<size_t> FindKey(const IniText& ini, std::pair<size_t, size_t> sec, std::string_view key) {
+std::optional<size_t> FindKey(const IniText& ini, std::pair<size_t, size_t> sec,
+                              std::string_view key) {
     for (size_t i = sec.first + 1; i < sec.second; ++i) {
         auto k = KeyOf(ini.Lines[i]);
         if (k && EqualsNoCase(*k, Trim(key))) {

@@ -22,8 +22,7 @@ public:
     // GetPrivateProfileStringA: the value with surrounding blanks (and one pair of
     // surrounding quotes) removed, or defaultValue when the section or key is missing.
     std::string GetPrivateProfileString(std::string_view section, std::string_view key,
-                                        std::string_view defaultValue,
-                                        std::string_view file) const;
+                                        std::string_view defaultValue, std::string_view file) const;
 
     // WritePrivateProfileStringA: sets a key; no value deletes the key; no key deletes the
     // whole section. False when the file cannot be written.

@@ -41,7 +41,9 @@ public:
     int32_t BitsPerPixel() const { return m_format == PixelFormat::Indexed8 ? 8 : 32; }
     Rect Bounds() const { return {0, 0, m_width, m_height}; }
 
-    uint8_t* Row(int32_t y) { return m_bytes.data() + static_cast<size_t>(y) * static_cast<size_t>(m_stride); }
+    uint8_t* Row(int32_t y) {
+        return m_bytes.data() + static_cast<size_t>(y) * static_cast<size_t>(m_stride);
+    }
     const uint8_t* Row(int32_t y) const {
         return m_bytes.data() + static_cast<size_t>(y) * static_cast<size_t>(m_stride);
     }

@@ -10,7 +10,9 @@
 namespace qv {
 namespace {
 
-nlohmann::json RectJson(const Rect& r) { return {r.Left, r.Top, r.Right, r.Bottom}; }
+nlohmann::json RectJson(const Rect& r) {
+    return {r.Left, r.Top, r.Right, r.Bottom};
+}
 
 const char* CursorName(Cursor c) {
     switch (c) {
@@ -56,7 +58,8 @@ HWND WindowManager::CreateWindow(const CreateWindowParams& params) {
     w.Params = params;
     w.ScreenRect = screen;
     w.Enabled = (params.Style & WS_DISABLED) == 0;
-    const PixelFormat format = m_host.BitsPerPixel() <= 8 ? PixelFormat::Indexed8 : PixelFormat::Xrgb32;
+    const PixelFormat format =
+        m_host.BitsPerPixel() <= 8 ? PixelFormat::Indexed8 : PixelFormat::Xrgb32;
     w.Pixels = std::make_unique<Surface>(screen.Width(), screen.Height(), format);
     if (!child) {
         m_zOrder.push_back(wnd);
@@ -200,7 +203,8 @@ bool WindowManager::ValidateRect(HWND wnd, const Rect* /*rect*/) {
 HWND WindowManager::FindWindow(std::string_view className, std::string_view caption) const {
     for (HWND wnd : m_zOrder) {
         const Window& w = m_windows.at(wnd);
-        if (EqualsNoCase(w.Params.ClassName, className) && EqualsNoCase(w.Params.Caption, caption)) {
+        if (EqualsNoCase(w.Params.ClassName, className) &&
+            EqualsNoCase(w.Params.Caption, caption)) {
             return wnd;
         }
     }
@@ -264,7 +268,8 @@ HWND WindowManager::AdoptForeignWindow(HWND wnd, const Rect& screenRect) {
     w.Visible = true;
     w.ScreenRect = screenRect;
     w.Params.ClassName = "#foreign";
-    w.Pixels = std::make_unique<Surface>(screenRect.Width(), screenRect.Height(), PixelFormat::Xrgb32);
+    w.Pixels =
+        std::make_unique<Surface>(screenRect.Width(), screenRect.Height(), PixelFormat::Xrgb32);
     return wnd;
 }
 
@@ -283,7 +288,9 @@ Surface* WindowManager::WindowSurface(HWND wnd) {
     return w ? w->Pixels.get() : nullptr;
 }
 
-std::vector<HWND> WindowManager::TopLevelWindows() const { return m_zOrder; }
+std::vector<HWND> WindowManager::TopLevelWindows() const {
+    return m_zOrder;
+}
 
 std::vector<HWND> WindowManager::ChildWindows(HWND parent) const {
     std::vector<HWND> out;
@@ -322,7 +329,8 @@ LRESULT WindowManager::SendMessage(HWND wnd, uint32_t message, WPARAM wParam, LP
     return DefWindowProc(wnd, message, wParam, lParam);
 }
 
-LRESULT WindowManager::DefWindowProc(HWND wnd, uint32_t message, WPARAM /*wParam*/, LPARAM /*lParam*/) {
+LRESULT WindowManager::DefWindowProc(HWND wnd, uint32_t message, WPARAM /*wParam*/,
+                                     LPARAM /*lParam*/) {
     switch (message) {
     case WM_CLOSE:
         DestroyWindow(wnd);
@@ -416,7 +424,9 @@ int WindowManager::MessageBox(HWND /*owner*/, std::string_view text, std::string
 
 PasswordAnswer WindowManager::AskPassword(HWND /*owner*/) {
     const PasswordAnswer a = m_host.PasswordPrompt();
-    const char* name = a == PasswordAnswer::Accept ? "accept" : a == PasswordAnswer::Reject ? "reject" : "cancel";
+    const char* name = a == PasswordAnswer::Accept   ? "accept"
+                       : a == PasswordAnswer::Reject ? "reject"
+                                                     : "cancel";
     m_trace.Emit("password", {{"answer", name}});
     return a;
 }

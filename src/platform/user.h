@@ -36,9 +36,9 @@ struct CreateWindowParams {
     uint32_t ClassStyle = 0;
     uint32_t Style = 0;
     uint32_t ExStyle = 0;
-    Rect Bounds; // in the parent's client coordinates for a child, else on the screen
+    Rect Bounds;     // in the parent's client coordinates for a child, else on the screen
     HWND Parent = 0; // parent for WS_CHILD, owner otherwise
-    WNDPROC Proc; // empty: DefWindowProc
+    WNDPROC Proc;    // empty: DefWindowProc
 };
 
 enum class Cursor : uint8_t { None, Arrow, Hourglass };

@@ -4,7 +4,8 @@ namespace qv {
 
 void SeedRandom(ShowContext& ctx) {
     const SystemTime t = ctx.Os.Clock().GetSystemTime();
-    ctx.RandSeed = ((static_cast<uint32_t>(t.Hour) * 60 + t.Minute) * 60 + t.Second) * 1000 + t.Milliseconds;
+    ctx.RandSeed =
+        ((static_cast<uint32_t>(t.Hour) * 60 + t.Minute) * 60 + t.Second) * 1000 + t.Milliseconds;
 }
 
 int32_t NextRandom(ShowContext& ctx, uint32_t n) {

@@ -4,7 +4,9 @@
 
 namespace qv {
 
-std::string SettingsSection(const ShowRecord& show) { return "Screen Saver." + show.SaverTitle; }
+std::string SettingsSection(const ShowRecord& show) {
+    return "Screen Saver." + show.SaverTitle;
+}
 
 std::optional<int32_t> ParseSettingsNumber(std::string_view text) {
     while (!text.empty() && text.front() == ' ') {
@@ -52,7 +54,8 @@ std::optional<int32_t> ParseSettingsNumber(std::string_view text) {
     if (negative ? value > 0x80000000ull : value > 0x7FFFFFFFull) {
         return std::nullopt;
     }
-    return negative ? static_cast<int32_t>(-static_cast<int64_t>(value)) : static_cast<int32_t>(value);
+    return negative ? static_cast<int32_t>(-static_cast<int64_t>(value))
+                    : static_cast<int32_t>(value);
 }
 
 void LoadSettings(ShowContext& ctx) {

@@ -15,11 +15,14 @@ std::string Cut(std::string text, size_t limit) {
     return text;
 }
 
-bool Flag(int32_t value) { return (value & 0xFF) != 0; }
+bool Flag(int32_t value) {
+    return (value & 0xFF) != 0;
+}
 
 } // namespace
 
-std::string ShowFileName(const std::string& arg0, const std::string& arg1, const std::string& arg2) {
+std::string ShowFileName(const std::string& arg0, const std::string& arg1,
+                         const std::string& arg2) {
     if (UpperCase(arg1) == "/DEMO") {
         return UpperCase(arg2);
     }
@@ -110,7 +113,9 @@ void LoadShow(ShowContext& ctx) {
     ReadShowHeader(reader, ctx.Show);
 }
 
-void CloseShow(ShowContext& ctx) { ctx.Os.Files().CloseHandle(ctx.Run.ShowFile); }
+void CloseShow(ShowContext& ctx) {
+    ctx.Os.Files().CloseHandle(ctx.Run.ShowFile);
+}
 
 int32_t ReadInt(ShowContext& ctx) {
     FileShowReader reader(ctx.Os.Files(), ctx.Run.ShowFile);

@@ -22,7 +22,7 @@ struct ShowRecord {
     std::string SaverTitle;    // at most 64 characters
     std::string AboutText;     // "|" marks a line break
     int32_t LogoKind = 0;
-    std::string ClientText;    // "|" marks a line break
+    std::string ClientText; // "|" marks a line break
     int32_t TransitionType = 0;
     std::string SoundFile;
     int32_t SoundLoop = 0;
@@ -67,8 +67,8 @@ enum class SaverRoleId : int32_t {
     None = 0,       // before the first load; list writer; change password
     FullScreen = 1, // "S" in the first argument, or "/DEMO"
     Settings = 2,
-    Preview = 3,    // "P" in the first argument
-    Installer = 4,  // "SETUP" in the executable's path
+    Preview = 3,   // "P" in the first argument
+    Installer = 4, // "SETUP" in the executable's path
 };
 
 } // namespace qv

@@ -38,7 +38,8 @@ TempDir::~TempDir() {
 void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
     fs::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) {
         throw std::runtime_error("cannot write " + path.string());
     }
@@ -50,7 +51,8 @@ void WriteText(const fs::path& path, const std::string& text) {
 
 std::vector<uint8_t> ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
 }
 
 std::string ReadText(const fs::path& path) {
@@ -99,7 +101,8 @@ RunResult Run(const fs::path& program, const std::vector<std::string>& args, con
     int open = 2;
     while (open > 0) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - std::chrono::steady_clock::now()).count();
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
         if (left <= 0 && !killed) {
             kill(pid, SIGKILL);
             killed = true;
@@ -139,7 +142,8 @@ std::vector<nlohmann::json> ReadTrace(const fs::path& file) {
     return out;
 }
 
-std::vector<nlohmann::json> Events(const std::vector<nlohmann::json>& trace, const std::string& ev) {
+std::vector<nlohmann::json> Events(const std::vector<nlohmann::json>& trace,
+                                   const std::string& ev) {
     std::vector<nlohmann::json> out;
     for (const auto& e : trace) {
         if (e.value("ev", "") == ev) {

@@ -14,14 +14,20 @@ std::unique_ptr<Host> HeadlessHost::Create(const HostOptions& options) {
     return std::make_unique<HeadlessHost>(options);
 }
 
-void HeadlessHost::Attach(Platform& os) { m_os = &os; }
+void HeadlessHost::Attach(Platform& os) {
+    m_os = &os;
+}
 
 void HeadlessHost::DeliverInput() {}
 
 void HeadlessHost::AfterMessages() {}
 
-int HeadlessHost::MessageBoxAnswer(std::string_view, std::string_view, uint32_t) { return IDOK; }
+int HeadlessHost::MessageBoxAnswer(std::string_view, std::string_view, uint32_t) {
+    return IDOK;
+}
 
-PasswordAnswer HeadlessHost::PasswordPrompt() { return PasswordAnswer::Accept; }
+PasswordAnswer HeadlessHost::PasswordPrompt() {
+    return PasswordAnswer::Accept;
+}
 
 } // namespace qv

@@ -1,0 +1,240 @@
+#include "show/show_writer.h"
+#include "test_support.h"
+
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace qv {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Writes a minimal show (header only) at `path`.
+void WriteShow(const fs::path& path) {
+    ShowRecord rec;
+    rec.SaverTitle = "Test";
+    ShowWriter w;
+    WriteShowHeader(w, rec);
+    test::WriteFile(path, w.Bytes());
+}
+
+// A player reachable under `exe` (a symbolic link, so argv[0] carries that name).
+fs::path LinkPlayer(const fs::path& exe) {
+    fs::create_directories(exe.parent_path());
+    fs::create_symlink(QV_PLAYER, exe);
+    return exe;
+}
+
+struct Outcome {
+    int ExitCode = -1;
+    std::vector<nlohmann::json> Trace;
+    std::string Out, Err;
+};
+
+Outcome RunPlayer(const fs::path& exe, std::vector<std::string> args, const fs::path& cwd,
+                  const fs::path& root) {
+    const fs::path trace = cwd / "trace.jsonl";
+    args.push_back("--trace=" + trace.string());
+    args.push_back("--root=" + root.string());
+    args.push_back("--display=headless");
+    const auto r = test::Run(exe, args, cwd);
+    return {r.ExitCode, test::ReadTrace(trace), r.Out, r.Err};
+}
+
+std::optional<nlohmann::json> Role(const Outcome& o) {
+    auto roles = test::Events(o.Trace, "role");
+    if (roles.empty()) {
+        return std::nullopt;
+    }
+    return roles.front();
+}
+
+TEST(Startup, RoleFromCommandLineAndExecutablePath) {
+    const struct {
+        std::string Exe;
+        std::vector<std::string> Args;
+        const char* Role; // nullptr: no role is chosen
+        int SaverRole;
+    } cases[] = {
+        {"saver.scr", {"/s"}, "full-screen", 1},
+        {"saver.scr", {"-S"}, "full-screen", 1},
+        {"saver.scr", {"s"}, "full-screen", 1},
+        {"saver.scr", {"/S:123"}, "full-screen", 1},
+        {"saver.scr", {"/LISTS"}, "full-screen", 1},
+        {"saver.scr", {"/p", "1234"}, "preview", 3},
+        {"saver.scr", {"/p"}, "preview", 3},
+        {"saver.scr", {"/ps"}, "preview", 3},
+        {"saver.scr", {"/a"}, "change-password", 0},
+        {"saver.scr", {"/AP"}, "change-password", 0},
+        {"saver.scr", {"/c"}, "settings", 2},
+        {"saver.scr", {"/c:1234"}, "settings", 2},
+        {"saver.scr", {}, "settings", 2},
+        {"Saver.Exe", {"/s"}, "full-screen", 1},
+        {"SETUP/SAVER.SCR", {}, "installer", 4},
+        {"c/setup/saver.scr", {"/c"}, "installer", 4},
+        {"c/setup/saver.scr", {"/s"}, "full-screen", 1},
+        {"mysetup.exe", {}, "installer", 4},
+        {"saver.scr", {"/DEMO", "show.dat"}, "full-screen", 1},
+        {"saver.scr", {"/demo", "SHOW.DAT"}, "full-screen", 1},
+        {"saver.scr", {"/DEMO", "missing.dat"}, nullptr, 0},
+        {"saver.scr", {"/DEMO"}, nullptr, 0},
+        {"nosuffix", {"/s"}, nullptr, 0}, // the show would be "QDM" in the current folder
+    };
+    for (const auto& c : cases) {
+        test::TempDir dir;
+        const fs::path exe = LinkPlayer(dir / c.Exe);
+        // The show beside the executable, named in lower case.
+        fs::path show = exe.parent_path() / exe.filename().replace_extension(".qdm");
+        for (auto& ch : const_cast<std::string&>(show.native())) {
+            ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        }
+        WriteShow(exe.parent_path() / show.filename());
+        WriteShow(dir / "show.dat");
+        const Outcome o = RunPlayer(exe, c.Args, dir.Path(), dir / "root");
+        const std::string label = c.Exe + (c.Args.empty() ? "" : " " + c.Args[0]);
+        EXPECT_EQ(o.ExitCode, 0) << label << o.Err;
+        const auto role = Role(o);
+        if (!c.Role) {
+            EXPECT_FALSE(role) << label;
+            continue;
+        }
+        ASSERT_TRUE(role) << label;
+        EXPECT_EQ((*role)["role"], c.Role) << label;
+        EXPECT_EQ((*role)["SaverRole"], c.SaverRole) << label;
+        const auto exits = test::Events(o.Trace, "exit");
+        ASSERT_EQ(exits.size(), 1u) << label;
+        EXPECT_EQ(exits[0]["code"], 0) << label;
+    }
+}
+
+TEST(Startup, ArgumentZeroReachesTheProgramAsAWindowsPath) {
+    test::TempDir dir;
+    const fs::path exe = LinkPlayer(dir / "Saver.scr");
+    WriteShow(dir / "saver.qdm");
+    const Outcome o = RunPlayer(exe, {"/s"}, dir.Path(), dir / "root");
+    const auto start = test::Events(o.Trace, "start");
+    ASSERT_EQ(start.size(), 1u);
+    std::string expected = "Z:" + (dir / "Saver.scr").string();
+    std::replace(expected.begin(), expected.end(), '/', '\\');
+    EXPECT_EQ(start[0]["args"][0], expected);
+    EXPECT_EQ(start[0]["args"][1], "/s");
+    EXPECT_EQ(start[0]["args"].size(), 2u); // host options are not the program's arguments
+}
+
+TEST(Startup, ListWriterWritesSixteenIds) {
+    const struct {
+        std::vector<std::string> Args;
+        bool Writes;
+    } cases[] = {
+        {{"/LIST"}, true},   {{"/list"}, true},   {{"/LIST", "extra"}, true},
+        {{"/LISTS"}, false}, {{"/LIST2"}, false},
+    };
+    for (const auto& c : cases) {
+        test::TempDir dir;
+        const fs::path exe = LinkPlayer(dir / "bin" / "saver.scr"); // no show file anywhere
+        const Outcome o = RunPlayer(exe, c.Args, dir.Path(), dir / "root");
+        EXPECT_EQ(o.ExitCode, 0);
+        const fs::path list = dir / "Transitions.qtl";
+        ASSERT_EQ(fs::exists(list), c.Writes) << c.Args[0];
+        if (c.Writes) {
+            const auto bytes = test::ReadFile(list);
+            ASSERT_EQ(bytes.size(), 64u);
+            for (int i = 0; i < 16; ++i) {
+                const int32_t v = bytes[4 * i] | (bytes[4 * i + 1] << 8) |
+                                  (bytes[4 * i + 2] << 16) | (bytes[4 * i + 3] << 24);
+                EXPECT_EQ(v, i + 1);
+            }
+            const auto writes = test::Events(o.Trace, "file-write");
+            ASSERT_EQ(writes.size(), 1u);
+            EXPECT_EQ(writes[0]["bytes"], 64);
+        }
+    }
+}
+
+TEST(Startup, MissingShowEndsQuietly) {
+    for (const std::string arg : {"/s", "/p", "/c", "", "/a"}) {
+        test::TempDir dir;
+        const fs::path exe = LinkPlayer(dir / "saver.scr");
+        const Outcome o =
+            RunPlayer(exe, arg.empty() ? std::vector<std::string>{} : std::vector{arg}, dir.Path(),
+                      dir / "root");
+        EXPECT_EQ(o.ExitCode, 0) << arg;
+        EXPECT_EQ(o.Out, "") << arg;
+        EXPECT_EQ(o.Err, "") << arg;
+        EXPECT_FALSE(Role(o)) << arg;
+        EXPECT_EQ(test::Events(o.Trace, "no-show").size(), 1u) << arg;
+    }
+}
+
+TEST(Startup, UnknownHostOptionIsAUsageError) {
+    test::TempDir dir;
+    const auto r = test::Run(QV_PLAYER, {"/s", "--no-such-option"}, dir.Path());
+    EXPECT_EQ(r.ExitCode, 2);
+    EXPECT_NE(r.Err.find("--no-such-option"), std::string::npos);
+}
+
+// Starts the window holder; returns its pid once it holds the window.
+pid_t StartHolder(const fs::path& root, const char* cls, const char* caption) {
+    int out[2];
+    EXPECT_EQ(pipe(out), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        execl(QV_WINDOW_HOLDER, QV_WINDOW_HOLDER, root.c_str(), cls, caption, nullptr);
+        _exit(127);
+    }
+    close(out[1]);
+    char buf[16] = {};
+    const ssize_t n = read(out[0], buf, sizeof buf - 1);
+    close(out[0]);
+    EXPECT_GT(n, 0);
+    EXPECT_STREQ(buf, "ready\n");
+    return pid;
+}
+
+TEST(Startup, RunningSaverInAnotherProcessStopsEveryNewStart) {
+    test::TempDir dir;
+    const fs::path exe = LinkPlayer(dir / "saver.scr");
+    WriteShow(dir / "saver.qdm");
+    const fs::path root = dir / "root";
+
+    const pid_t holder = StartHolder(root, "Tss_screen", "SS_captionqazwsxedc");
+    for (const std::string arg : {"/s", "/p", ""}) {
+        std::vector<std::string> args;
+        if (!arg.empty()) {
+            args = {arg, "77"};
+        }
+        const Outcome o = RunPlayer(exe, args, dir.Path(), root);
+        EXPECT_EQ(o.ExitCode, 0) << arg;
+        EXPECT_FALSE(Role(o)) << arg;
+        EXPECT_EQ(test::Events(o.Trace, "saver-running").size(), 1u) << arg;
+    }
+    // However the saver dies, its window is gone with it.
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    const Outcome after = RunPlayer(exe, {"/s"}, dir.Path(), root);
+    ASSERT_TRUE(Role(after));
+    EXPECT_EQ((*Role(after))["role"], "full-screen");
+}
+
+TEST(Startup, OtherWindowsAndOtherRootsDoNotCount) {
+    test::TempDir dir;
+    const fs::path exe = LinkPlayer(dir / "saver.scr");
+    WriteShow(dir / "saver.qdm");
+    // A preview window (empty caption) and a saver under another platform root.
+    const pid_t preview = StartHolder(dir / "root", "Tss_screen", "");
+    const pid_t other = StartHolder(dir / "other-root", "Tss_screen", "SS_captionqazwsxedc");
+    const Outcome o = RunPlayer(exe, {"/s"}, dir.Path(), dir / "root");
+    ASSERT_TRUE(Role(o));
+    EXPECT_EQ((*Role(o))["role"], "full-screen");
+    for (pid_t p : {preview, other}) {
+        kill(p, SIGKILL);
+        waitpid(p, nullptr, 0);
+    }
+}
+
+} // namespace
+} // namespace qv

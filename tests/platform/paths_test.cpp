@@ -1,0 +1,70 @@
+#include "platform/paths.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace qv {
+namespace {
+
+namespace fs = std::filesystem;
+
+class PathMapTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(m_dir / "tmp" / "x");
+        test::WriteText(m_dir / "tmp" / "x" / "birds.qdm", "show");
+        test::WriteText(m_dir / "tmp" / "x" / "Mixed.Txt", "m");
+    }
+    std::string Win(const std::string& rel) const {
+        std::string s = PathMap::ToWindows(m_dir.Path()) + "\\" + rel;
+        return s;
+    }
+    test::TempDir m_dir;
+    PathMap m_paths{m_dir.Path()};
+};
+
+TEST_F(PathMapTest, UpperCasedPathFindsLowerCaseFile) {
+    const auto p = m_paths.Resolve(UpperCase(Win("tmp\\x\\birds.qdm")));
+    EXPECT_EQ(p, m_dir / "tmp" / "x" / "birds.qdm");
+    EXPECT_TRUE(fs::exists(p));
+}
+
+TEST_F(PathMapTest, BothSeparatorsAndAnyCaseResolve) {
+    const struct {
+        std::string Rel;
+        fs::path Expected;
+    } cases[] = {
+        {"TMP/X/MIXED.TXT", fs::path("tmp") / "x" / "Mixed.Txt"},
+        {"tmp\\x/mixed.txt", fs::path("tmp") / "x" / "Mixed.Txt"},
+        {"Tmp\\X\\.\\Birds.QDM", fs::path("tmp") / "x" / "birds.qdm"},
+        {"tmp\\X\\..\\x\\BIRDS.qdm", fs::path("tmp") / "x" / "birds.qdm"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(m_paths.Resolve(Win(c.Rel)), m_dir.Path() / c.Expected) << c.Rel;
+    }
+}
+
+TEST_F(PathMapTest, MissingComponentsAreKeptAsWritten) {
+    // A new file is created under the name the program gave.
+    EXPECT_EQ(m_paths.Resolve(Win("TMP\\NEW\\File.INI")), m_dir / "tmp" / "NEW" / "File.INI");
+}
+
+TEST_F(PathMapTest, OtherDrivesResolveToNothing) {
+    EXPECT_TRUE(m_paths.Resolve("C:\\WINDOWS\\BIRDS.SCR").empty());
+    EXPECT_FALSE(m_paths.Resolve("z:\\").empty());
+}
+
+TEST(PathMap, ToWindowsUsesDriveZAndBackslashes) {
+    EXPECT_EQ(PathMap::ToWindows("/tmp/x/birds.scr"), "Z:\\tmp\\x\\birds.scr");
+    EXPECT_EQ(PathMap::ToWindows("/"), "Z:\\");
+    EXPECT_EQ(PathMap::ToWindows("/a/b/"), "Z:\\a\\b");
+}
+
+TEST(PathMap, UpperCaseTouchesOnlyAsciiLetters) {
+    EXPECT_EQ(UpperCase("c:\\setup\\saver.scr \xe9"), "C:\\SETUP\\SAVER.SCR \xe9");
+    EXPECT_TRUE(EqualsNoCase("Tss_screen", "TSS_SCREEN"));
+    EXPECT_FALSE(EqualsNoCase("Tss_screen", "Tss_screen2"));
+}
+
+} // namespace
+} // namespace qv
