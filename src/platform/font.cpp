@@ -157,12 +157,7 @@ struct FontEngine::Impl {
     }
 };
 
-FontEngine::FontEngine() : m_impl(std::make_unique<Impl>()) {
-    if (FT_Init_FreeType(&m_impl->Library) != 0) {
-        m_impl->Library = nullptr;
-    }
-    m_impl->Config = FcInitLoadConfigAndFonts();
-}
+FontEngine::FontEngine() : m_impl(std::make_unique<Impl>()) {}
 
 FontEngine::~FontEngine() = default;
 
@@ -176,6 +171,14 @@ FontSpec FontEngine::SystemFontSpec() {
 
 const FontFace* FontEngine::Resolve(const FontSpec& spec) {
     Impl& m = *m_impl;
+    // FreeType and fontconfig start with the first font used, so that runs which draw
+    // no text never load the font configuration.
+    if (!m.Library && FT_Init_FreeType(&m.Library) != 0) {
+        m.Library = nullptr;
+    }
+    if (!m.Config) {
+        m.Config = FcInitLoadConfigAndFonts();
+    }
     if (!m.Library || !m.Config) {
         return nullptr;
     }

@@ -1,5 +1,6 @@
 #include "platform/gdi.h"
 
+#include "platform/error.h"
 #include "platform/font.h"
 #include "platform/gdi_pixels.h"
 #include "platform/host.h"
@@ -321,6 +322,9 @@ struct Gdi::Impl {
         if (w <= 0 || h <= 0) {
             return;
         }
+        QV_CHECK(to.Intersect(dst.Bounds()) == to);
+        QV_CHECK(srcLeft >= 0 && srcTop >= 0 && srcLeft + w <= src.Width &&
+                 srcTop + h <= src.Height);
         RowBlit b;
         b.Count = w;
         uint32_t lut32[256];

@@ -206,3 +206,59 @@ TEST(GdiText, BadArgumentsFail) {
 
 } // namespace
 } // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+// Captions are drawn as a mask pass (black text on white, SRCAND) and a colour pass
+// (coloured text on black, SRCCOPY for a boxed banner, SRCPAINT for letters only).
+TEST(GdiText, MaskAndColourPassesPaintBoxedAndUnboxedCaptions) {
+    for (uint32_t colourRop : {SRCCOPY, SRCPAINT}) {
+        SCOPED_TRACE(colourRop == SRCCOPY ? "boxed" : "letters only");
+        GdiWorld w;
+        const HWND wnd = w.MakeWindow(60, 24);
+        const HDC window = w.Gdi.GetDC(wnd);
+        const HBRUSH backdrop = w.Gdi.CreateSolidBrush(RGB(0, 128, 0));
+        w.Gdi.FillRect(window, {0, 0, 60, 24}, backdrop);
+        const HFONT font = w.Gdi.CreateFont(Spec("Times New Roman", 10, false, true));
+        Size extent;
+        const HDC scratch = w.Gdi.CreateCompatibleDC(window);
+        w.Gdi.SelectObject(scratch, font);
+        ASSERT_TRUE(w.Gdi.GetTextExtentPoint32(scratch, " Hello ", &extent));
+        const HBITMAP bm = w.Gdi.CreateCompatibleBitmap(window, extent.Width, extent.Height);
+        w.Gdi.SelectObject(scratch, bm);
+        w.Gdi.SetBkColor(scratch, RGB(255, 255, 255));
+        w.Gdi.SetTextColor(scratch, RGB(0, 0, 0));
+        w.Gdi.TextOut(scratch, 0, 0, " Hello ");
+        ASSERT_TRUE(w.Gdi.BitBlt(window, 3, 2, extent.Width, extent.Height, scratch, 0, 0, SRCAND));
+        w.Gdi.SetBkColor(scratch, RGB(0, 0, 0));
+        w.Gdi.SetTextColor(scratch, RGB(255, 255, 0));
+        w.Gdi.TextOut(scratch, 0, 0, " Hello ");
+        ASSERT_TRUE(
+            w.Gdi.BitBlt(window, 3, 2, extent.Width, extent.Height, scratch, 0, 0, colourRop));
+        const Surface& s = *w.Windows.WindowSurface(wnd);
+        int letters = 0;
+        for (int32_t y = 0; y < 24; ++y) {
+            for (int32_t x = 0; x < 60; ++x) {
+                const uint32_t p = s.PixelRgb(x, y);
+                const bool inBox =
+                    x >= 3 && x < 3 + extent.Width && y >= 2 && y < 2 + extent.Height;
+                if (!inBox) {
+                    ASSERT_EQ(p, 0x008000u);
+                } else if (p == 0xFFFF00) {
+                    ++letters;
+                } else {
+                    // Around the letters: black in a box, the backdrop otherwise.
+                    ASSERT_EQ(p, colourRop == SRCCOPY ? 0x000000u : 0x008000u) << x << ", " << y;
+                }
+            }
+        }
+        EXPECT_GT(letters, 15);
+        w.Gdi.DeleteDC(scratch);
+        EXPECT_TRUE(w.Gdi.DeleteObject(bm));
+        EXPECT_TRUE(w.Gdi.DeleteObject(font));
+    }
+}
+
+} // namespace
+} // namespace qv::test
