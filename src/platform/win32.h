@@ -14,18 +14,11 @@ using LRESULT = intptr_t;
 using COLORREF = uint32_t; // 0x00BBGGRR
 
 constexpr COLORREF RGB(uint8_t r, uint8_t g, uint8_t b) {
-    return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) |
-           (static_cast<COLORREF>(b) << 16);
+    return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) | (static_cast<COLORREF>(b) << 16);
 }
-constexpr uint8_t GetRValue(COLORREF c) {
-    return static_cast<uint8_t>(c & 0xFF);
-}
-constexpr uint8_t GetGValue(COLORREF c) {
-    return static_cast<uint8_t>((c >> 8) & 0xFF);
-}
-constexpr uint8_t GetBValue(COLORREF c) {
-    return static_cast<uint8_t>((c >> 16) & 0xFF);
-}
+constexpr uint8_t GetRValue(COLORREF c) { return static_cast<uint8_t>(c & 0xFF); }
+constexpr uint8_t GetGValue(COLORREF c) { return static_cast<uint8_t>((c >> 8) & 0xFF); }
+constexpr uint8_t GetBValue(COLORREF c) { return static_cast<uint8_t>((c >> 16) & 0xFF); }
 
 // Window messages.
 inline constexpr uint32_t WM_CREATE = 0x0001;
@@ -56,15 +49,10 @@ inline constexpr uint32_t WM_USER = 0x0400;
 
 // Mouse and key message parameters.
 constexpr LPARAM MAKELPARAM(int32_t lo, int32_t hi) {
-    return static_cast<LPARAM>((static_cast<uint32_t>(lo) & 0xFFFF) |
-                               ((static_cast<uint32_t>(hi) & 0xFFFF) << 16));
+    return static_cast<LPARAM>((static_cast<uint32_t>(lo) & 0xFFFF) | ((static_cast<uint32_t>(hi) & 0xFFFF) << 16));
 }
-constexpr int32_t GET_X_LPARAM(LPARAM lp) {
-    return static_cast<int16_t>(lp & 0xFFFF);
-}
-constexpr int32_t GET_Y_LPARAM(LPARAM lp) {
-    return static_cast<int16_t>((lp >> 16) & 0xFFFF);
-}
+constexpr int32_t GET_X_LPARAM(LPARAM lp) { return static_cast<int16_t>(lp & 0xFFFF); }
+constexpr int32_t GET_Y_LPARAM(LPARAM lp) { return static_cast<int16_t>((lp >> 16) & 0xFFFF); }
 
 // Mouse key state in wParam of mouse messages; activation state in WM_ACTIVATE.
 inline constexpr WPARAM MK_LBUTTON = 0x0001;
