@@ -542,6 +542,14 @@ void WindowManager::ProcessMessages() {
     m_clock.OnMessagesProcessed();
 }
 
+void WindowManager::PaletteChanged(HWND realizer) {
+    // Copied: a handler may create or destroy windows.
+    const std::vector<HWND> targets = m_zOrder;
+    for (HWND wnd : targets) {
+        SendMessage(wnd, WM_PALETTECHANGED, realizer, 0);
+    }
+}
+
 void WindowManager::SetScreenCursor(Cursor cursor) {
     if (cursor != m_screenCursor) {
         m_screenCursor = cursor;

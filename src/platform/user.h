@@ -113,6 +113,9 @@ public:
     // message waiting in the queue (including those posted meanwhile) and returns when the
     // queue is empty. Re-entrant: a handler may call it again.
     void ProcessMessages();
+    // A window realised a palette that changed the screen's colours: every top-level
+    // window gets WM_PALETTECHANGED with the realising window in wParam.
+    void PaletteChanged(HWND realizer);
     bool QuitPosted() const { return m_quitPosted; }
     int QuitCode() const { return m_quitCode; }
 
