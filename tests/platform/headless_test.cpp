@@ -234,6 +234,13 @@ TEST_F(HeadlessTest, DurationEndsAPreviewByTakingItsHostAway) {
     EXPECT_FALSE(P.User().IsWindow(777));
 }
 
+TEST_F(HeadlessTest, HostWindowLargerThanTheScreenIsCutToIt) {
+    P.Start({"--size=64x48", "--host-size=1000x30", "/p", "300"});
+    Rect host;
+    ASSERT_TRUE(P.User().GetWindowRect(300, &host));
+    EXPECT_EQ(host, (Rect{0, 9, 64, 39}));
+}
+
 TEST_F(HeadlessTest, NoHostWindowWithoutADecimalHandle) {
     P.Start({"/p", "12ab"});
     EXPECT_EQ(P.Host->VirtualHostWindow(), 0u);
