@@ -183,6 +183,7 @@ TEST_F(HeadlessTest, DurationClicksTheTopmostVisibleEnabledWindowAtItsCentre) {
     P.User().CreateWindow(
         Popup({0, 0, 320, 240}, disabled.Proc(P.User()), WS_VISIBLE | WS_DISABLED));
     P.User().CreateWindow(Popup({0, 0, 320, 240}, {}, 0)); // hidden
+    P.User().CreateWindow(Popup({0, 0, 0, 0}));            // visible, but of no size
     P.PumpUntil(50);
     EXPECT_TRUE(below.Messages(WM_LBUTTONDOWN).empty());
     P.PumpUntil(52);
