@@ -363,6 +363,31 @@ TEST_F(HeadlessTest, PreviewSnapshotIsTheHostWindowWithTheSaverInIt) {
     EXPECT_EQ(png.At(39, 29), 0x123456u);
 }
 
+TEST_F(HeadlessTest, SnapshotsTheRunNeverReachedShowTheScreenAsItWasLeft) {
+    const auto file = P.Dir / "late.png";
+    P.Start({"--size=64x48", "--snapshot=1000:" + file.string()});
+    const HWND wnd = P.User().CreateWindow(Popup({0, 0, 64, 48}));
+    test::FillWindow(P.User(), wnd, 0x445566);
+    P.PumpUntil(10);
+    EXPECT_FALSE(std::filesystem::exists(file));
+    P.Host->Finish();
+    EXPECT_EQ(ReadPng(file).At(5, 5), 0x445566u);
+    const auto shots = P.Trace("snapshot");
+    ASSERT_EQ(shots.size(), 1u);
+    EXPECT_EQ(shots[0]["at"], 1000);
+    EXPECT_EQ(shots[0]["time"], 10);
+}
+
+TEST_F(HeadlessTest, SnapshotThatCannotBeWrittenFailsTheRun) {
+    std::filesystem::create_directory(P.Dir / "gone");
+    P.Start({"--size=64x48", "--snapshot=5:" + (P.Dir / "gone" / "a.png").string()});
+    std::filesystem::remove(P.Dir / "gone");
+    P.PumpUntil(10);
+    EXPECT_EQ(P.Trace("snapshot").at(0)["error"],
+              "cannot create " + (P.Dir / "gone" / "a.png").string());
+    EXPECT_THROW(P.Host->Finish(), PlatformError);
+}
+
 TEST(DesktopImage, DefaultIsTheSameEveryTimeAndSafeOnTinyScreens) {
     Surface a(300, 200, PixelFormat::Xrgb32);
     Surface b(300, 200, PixelFormat::Xrgb32);

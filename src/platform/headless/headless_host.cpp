@@ -245,7 +245,8 @@ void HeadlessHost::DeliverInput() {
     const uint32_t now = m_os->Clock().GetTickCount();
     while (m_nextEvent < m_script.Timed.size() &&
            static_cast<uint32_t>(m_script.Timed[m_nextEvent].AtMs) <= now) {
-        // Advance first: delivering may run nothing re-entrantly, but stay safe if it does.
+        // Taken off the list before it is delivered: taking the host window away sends
+        // WM_DESTROY at once, and a handler that processes messages comes back here.
         const ScriptEvent ev = m_script.Timed[m_nextEvent++];
         Deliver(ev);
     }
