@@ -91,11 +91,26 @@ TEST_F(UserTest, DeadlineLoopOnTheVirtualClockEndsExactlyAtTheDeadline) {
 }
 
 TEST_F(UserTest, QuitMessageSetsTheFlagAndReachesNoWindow) {
-    P.User().PostQuitMessage(3);
+    P.User().PostMessage(Wnd, WM_QUIT, 4, 0);
+    EXPECT_FALSE(P.User().QuitPosted());
     P.User().ProcessMessages();
     EXPECT_TRUE(P.User().QuitPosted());
+    EXPECT_EQ(P.User().QuitCode(), 4);
+    P.User().PostQuitMessage(3);
+    P.User().ProcessMessages();
     EXPECT_EQ(P.User().QuitCode(), 3);
     EXPECT_TRUE(R.Messages(WM_QUIT).empty());
+}
+
+TEST_F(UserTest, AbsurdWindowSizesAreCut) {
+    const HWND huge = P.User().CreateWindow(Popup({-5, 0, 2000000000, 1000000}));
+    const HWND inverted = P.User().CreateWindow(Popup({50, 50, 10, 10}));
+    Rect r;
+    ASSERT_TRUE(P.User().GetWindowRect(huge, &r));
+    EXPECT_EQ(r, (Rect{-5, 0, -5 + 320 + 64, 240 + 64}));
+    ASSERT_TRUE(P.User().GetClientRect(inverted, &r));
+    EXPECT_EQ(r, (Rect{0, 0, 0, 0}));
+    EXPECT_EQ(P.User().WindowSurface(inverted)->Width(), 0);
 }
 
 TEST_F(UserTest, ShownWindowIsErasedAndPaintedOnceWhenTheQueueIsEmpty) {
@@ -186,6 +201,12 @@ TEST_F(UserTest, FindWindowMatchesClassAndCaptionWithoutCase) {
     Platform other(o, HeadlessHost::Create(o));
     EXPECT_EQ(other.User().FindWindow("Tss_screen", "SS_captionqazwsxedc"),
               WindowManager::kForeignProcessWindow);
+    // A new caption is what others find from then on.
+    user.SetWindowText(saver, "Renamed");
+    EXPECT_EQ(other.User().FindWindow("Tss_screen", "SS_captionqazwsxedc"), 0u);
+    EXPECT_EQ(other.User().FindWindow("Tss_screen", "Renamed"),
+              WindowManager::kForeignProcessWindow);
+    user.SetWindowText(saver, "SS_captionqazwsxedc");
     user.DestroyWindow(saver);
     EXPECT_EQ(other.User().FindWindow("Tss_screen", "SS_captionqazwsxedc"), 0u);
     EXPECT_EQ(user.FindWindow("Tss_screen", "SS_captionqazwsxedc"), 0u);
