@@ -503,6 +503,10 @@ BuildResult BuildShow(const Json& m, const std::filesystem::path& baseDir) {
         if (!logoOffsetAt) {
             throw ManifestError("Logo: LogoOffset cannot be filled in under RawHeader");
         }
+        if (!m.contains("LogoKind") || ToInt(m["LogoKind"], "LogoKind") != 1) {
+            result.Warnings.push_back("Logo: the about box and installer show it only with "
+                                      "LogoKind 1");
+        }
         if (m.contains("LogoOffset")) {
             result.Warnings.push_back("LogoOffset: replaced by the logo table's offset");
         }
