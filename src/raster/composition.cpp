@@ -79,19 +79,20 @@ void CopyCentred(RasterEngine& e, int32_t n) {
     const uint8_t key = p.KeyColour();
     for (int32_t r = r0; r < r1; ++r) {
         const uint8_t* src = p.Pixels.data() + static_cast<size_t>(r) * p.Stride;
-        const size_t at = static_cast<size_t>(bottom + r) * e.ViewportW + left;
+        // Column c of the picture lands on frame column left + c, which c0 keeps at 0 or more.
+        const size_t rowStart = static_cast<size_t>(bottom + r) * static_cast<size_t>(e.ViewportW);
         if (e.HighColour) {
-            auto* dst = reinterpret_cast<uint16_t*>(e.FrameBuffer.data()) + at;
+            auto* dst = reinterpret_cast<uint16_t*>(e.FrameBuffer.data()) + rowStart;
             for (int32_t c = c0; c < c1; ++c) {
                 if (!Keyed || src[c] != key) {
-                    dst[c] = e.Rgb555[src[c]];
+                    dst[left + c] = e.Rgb555[src[c]];
                 }
             }
         } else {
-            uint8_t* dst = e.FrameBuffer.data() + at;
+            uint8_t* dst = e.FrameBuffer.data() + rowStart;
             for (int32_t c = c0; c < c1; ++c) {
                 if (!Keyed || src[c] != key) {
-                    dst[c] = src[c];
+                    dst[left + c] = src[c];
                 }
             }
         }
