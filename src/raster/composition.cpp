@@ -189,14 +189,19 @@ void DrawCentredBackground(EngineContext& ctx, int32_t dst, int32_t src, int32_t
     const int32_t ox = (e.ScreenWidth - p->Width()) / 2;
     const int32_t oy = (e.ScreenHeight - p->Height()) / 2;
     // Overlap in the target's own columns and screen-order rows.
-    const int32_t c0 = std::max(0, ox - x);
-    const int32_t c1 = std::min(t.Width, ox + p->Width() - x);
-    const int32_t s0 = std::max(0, oy - y);
-    const int32_t s1 = std::min(t.Height, oy + p->Height() - y);
+    const int64_t dx = int64_t{ox} - x;
+    const int64_t dy = int64_t{oy} - y;
+    const auto c0 = static_cast<int32_t>(std::clamp<int64_t>(dx, 0, t.Width));
+    const auto c1 = static_cast<int32_t>(std::clamp<int64_t>(dx + p->Width(), 0, t.Width));
+    const auto s0 = static_cast<int32_t>(std::clamp<int64_t>(dy, 0, t.Height));
+    const auto s1 = static_cast<int32_t>(std::clamp<int64_t>(dy + p->Height(), 0, t.Height));
+    if (c1 <= c0) {
+        return;
+    }
     for (int32_t s = s0; s < s1; ++s) {
-        const int32_t pictureRow = p->Height() - 1 - (y + s - oy);
-        const uint8_t* from =
-            p->Pixels.data() + static_cast<size_t>(pictureRow) * p->Stride + (x + c0 - ox);
+        const auto pictureRow = static_cast<int32_t>(p->Height() - 1 - (s - dy));
+        const uint8_t* from = p->Pixels.data() + static_cast<size_t>(pictureRow) * p->Stride +
+                              static_cast<size_t>(c0 - dx);
         t.Copy(t.Height - 1 - s, c0, from, c1 - c0);
     }
 }
