@@ -36,7 +36,9 @@ std::string ShowFileName(const std::string& arg0, const std::string& arg1,
 }
 
 void ComputeShowNames(const std::string& fileName, ShowRecord& show) {
-    const size_t slash = fileName.rfind('\\');
+    // The platform takes "/" as a separator too, so a show named with forward slashes
+    // (a /DEMO argument typed in a POSIX shell) still has its directory.
+    const size_t slash = fileName.find_last_of("\\/");
     show.ShowDir = slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
     const size_t qdm = fileName.find(".QDM");
     if (qdm == std::string::npos) {

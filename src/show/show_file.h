@@ -12,7 +12,8 @@ namespace qv {
 // under "/DEMO" it is argument 2, upper-cased, as it stands.
 std::string ShowFileName(const std::string& arg0, const std::string& arg1, const std::string& arg2);
 
-// ShowDir and ShowBaseName from the show file's name.
+// ShowDir and ShowBaseName from the show file's name: the directory up to and including
+// the last separator ("\\" or "/"), and the name after it up to the first ".QDM".
 void ComputeShowNames(const std::string& fileName, ShowRecord& show);
 
 // Reads header fields 1 to 30 into the record, cutting the limited text fields and

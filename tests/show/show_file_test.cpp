@@ -33,6 +33,7 @@ TEST(ShowFileName, DirAndBaseName) {
         {"QDM", "", ""},
         {"A.QDM", "", "A"},
         {"C:\\A.QDM\\B.DAT", "C:\\A.QDM\\", ""},
+        {"/TMP/X/SHOW.QDM", "/TMP/X/", "SHOW"},
         {"C:\\" + std::string(70, 'N') + ".QDM", "C:\\", std::string(64, 'N')},
     };
     for (const auto& c : cases) {
