@@ -7,20 +7,6 @@
 namespace qv {
 namespace {
 
-// Frees the capture bitmap and its memory DC.
-void FreeCapture(EngineContext& ctx) {
-    RasterEngine& e = ctx.Engine;
-    Gdi& gdi = ctx.Os.Gdi();
-    if (e.CaptureDC != 0) {
-        gdi.DeleteDC(e.CaptureDC);
-        e.CaptureDC = 0;
-    }
-    if (e.CaptureBitmap != 0) {
-        gdi.DeleteObject(e.CaptureBitmap);
-        e.CaptureBitmap = 0;
-    }
-}
-
 // Deselects and deletes the display palette and releases the window DC.
 void ReleaseWindow(EngineContext& ctx) {
     RasterEngine& e = ctx.Engine;
@@ -122,6 +108,20 @@ void ResetBackgroundCapture(EngineContext& ctx) {
     ctx.Engine.PrevX = kNothingPresented;
     ctx.Engine.PrevY = kNothingPresented;
 }
+
+void FreeCapture(EngineContext& ctx) {
+    RasterEngine& e = ctx.Engine;
+    Gdi& gdi = ctx.Os.Gdi();
+    if (e.CaptureDC != 0) {
+        gdi.DeleteDC(e.CaptureDC);
+        e.CaptureDC = 0;
+    }
+    if (e.CaptureBitmap != 0) {
+        gdi.DeleteObject(e.CaptureBitmap);
+        e.CaptureBitmap = 0;
+    }
+}
+
 
 void EngineInit(EngineContext& ctx, int32_t width, int32_t height, int32_t colourCount,
                 uint32_t flags) {

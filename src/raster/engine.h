@@ -154,6 +154,8 @@ void ResetFrameHeader(RasterEngine& engine);
 void RebuildRgb555(RasterEngine& engine);
 // Forgets the screen capture, so that the next frame captures the screen afresh.
 void ResetBackgroundCapture(EngineContext& ctx);
+// Frees the capture bitmap and its memory DC.
+void FreeCapture(EngineContext& ctx);
 
 // --- Pictures (pictures.cpp) ---
 

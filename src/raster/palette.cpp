@@ -161,14 +161,7 @@ void BuildCommonPalette(EngineContext& ctx, bool reserveSystemColours) {
 void AdoptScreenPalette(EngineContext& ctx, int32_t x, int32_t y) {
     RasterEngine& e = ctx.Engine;
     Gdi& gdi = ctx.Os.Gdi();
-    if (e.CaptureDC != 0) {
-        gdi.DeleteDC(e.CaptureDC);
-        e.CaptureDC = 0;
-    }
-    if (e.CaptureBitmap != 0) {
-        gdi.DeleteObject(e.CaptureBitmap);
-        e.CaptureBitmap = 0;
-    }
+    FreeCapture(ctx);
     e.PrevX = x;
     e.PrevY = y;
     if (e.WindowDC == 0) {
