@@ -121,13 +121,15 @@ std::vector<uint8_t> MakeShow(const ShowRecord& header, const std::vector<int32_
     return w.Bytes();
 }
 
-PlayerRun RunShow(const TempDir& dir, const std::vector<uint8_t>& show, const std::vector<std::string>& options,
-                  const std::string& events, std::vector<std::string> roleArgs) {
+PlayerRun RunShow(const TempDir& dir, const std::vector<uint8_t>& show,
+                  const std::vector<std::string>& options, const std::string& events,
+                  std::vector<std::string> roleArgs) {
     const fs::path showFile = dir / "show.qdm";
     WriteFile(showFile, show);
     const fs::path trace = dir / "trace.jsonl";
     fs::create_directories(dir / "root");
-    std::vector<std::string> args = roleArgs.empty() ? std::vector<std::string>{"/DEMO", showFile.string()} : roleArgs;
+    std::vector<std::string> args =
+        roleArgs.empty() ? std::vector<std::string>{"/DEMO", showFile.string()} : roleArgs;
     args.push_back("--display=headless");
     args.push_back("--root=" + (dir / "root").string());
     args.push_back("--trace=" + trace.string());
@@ -183,7 +185,8 @@ void ExpectMatchesGolden(const fs::path& snapshot, const std::string& name) {
         return;
     }
     ASSERT_TRUE(fs::exists(snapshot)) << snapshot;
-    ASSERT_TRUE(fs::exists(golden)) << "no golden " << golden << " (run with QV_UPDATE_GOLDENS=1 and look at it)";
+    ASSERT_TRUE(fs::exists(golden))
+        << "no golden " << golden << " (run with QV_UPDATE_GOLDENS=1 and look at it)";
     const Image actual = ReadPng(snapshot);
     const Image expected = ReadPng(golden);
     ASSERT_EQ(actual.Width, expected.Width) << name;
@@ -192,7 +195,8 @@ void ExpectMatchesGolden(const fs::path& snapshot, const std::string& name) {
     for (size_t i = 0; i < actual.Pixels.size(); ++i) {
         differing += actual.Pixels[i] != expected.Pixels[i];
     }
-    EXPECT_EQ(differing, 0u) << name << ": pixels differ from the golden; snapshot kept at " << snapshot;
+    EXPECT_EQ(differing, 0u) << name << ": pixels differ from the golden; snapshot kept at "
+                             << snapshot;
 }
 
 Box NonBlackBox(const Image& image) {
@@ -210,7 +214,8 @@ Box NonBlackBox(const Image& image) {
     return b.Empty() ? Box{} : b;
 }
 
-int64_t EventTime(const std::vector<nlohmann::json>& trace, const std::string& ev, const nlohmann::json& match) {
+int64_t EventTime(const std::vector<nlohmann::json>& trace, const std::string& ev,
+                  const nlohmann::json& match) {
     for (const auto& line : trace) {
         if (line.value("ev", "") != ev) {
             continue;

@@ -15,7 +15,7 @@ namespace qv::test {
 struct TestPicture {
     int32_t Width = 0;
     int32_t Height = 0;
-    std::vector<uint8_t> Indexes; // Width * Height, top row first
+    std::vector<uint8_t> Indexes;        // Width * Height, top row first
     std::array<uint32_t, 256> Colours{}; // 0x00RRGGBB
     uint32_t ColoursUsed = 256;
 };
@@ -41,8 +41,9 @@ struct PlayerRun {
 // a link to the player named like the show, beside it), with
 // the virtual clock at a fixed time, a trace, and the options given. The events text,
 // when not empty, becomes the events file.
-PlayerRun RunShow(const TempDir& dir, const std::vector<uint8_t>& show, const std::vector<std::string>& options,
-                  const std::string& events = "", std::vector<std::string> roleArgs = {});
+PlayerRun RunShow(const TempDir& dir, const std::vector<uint8_t>& show,
+                  const std::vector<std::string>& options, const std::string& events = "",
+                  std::vector<std::string> roleArgs = {});
 
 // An image read from a PNG file, as 0x00RRGGBB pixels.
 struct Image {

@@ -35,7 +35,9 @@ std::vector<int32_t> SlideshowBlock(int mode, int32_t count, int32_t option, int
     return block;
 }
 
-int32_t TransitionId(int mode) { return mode == 0 ? 2 : mode == 1 ? 13 : 14; }
+int32_t TransitionId(int mode) {
+    return mode == 0 ? 2 : mode == 1 ? 13 : 14;
+}
 
 struct ModeCase {
     const char* Name;
@@ -61,9 +63,10 @@ TEST_P(SlideshowModes, MidRevealAndFullRevealMatchGoldens) {
                                SlideshowBlock(c.Mode, 1, c.Option, 10, 0, 400, 400), {Landscape()});
     const fs::path mid = dir / "mid.png";
     const fs::path full = dir / "full.png";
-    const PlayerRun run = RunShow(dir, show,
-                                  {"--size=160x120", "--duration=700", "--snapshot=200:" + mid.string(),
-                                   "--snapshot=600:" + full.string()});
+    const PlayerRun run =
+        RunShow(dir, show,
+                {"--size=160x120", "--duration=700", "--snapshot=200:" + mid.string(),
+                 "--snapshot=600:" + full.string()});
     ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
     ExpectMatchesGolden(mid, std::string("slideshow_") + c.Name + "_mid.png");
     ExpectMatchesGolden(full, std::string("slideshow_") + c.Name + "_full.png");
@@ -80,13 +83,15 @@ INSTANTIATE_TEST_SUITE_P(Reveals, SlideshowModes, ::testing::ValuesIn(kModes),
 
 TEST(Slideshow, PicturesFollowInOrderAndWrap) {
     TempDir dir;
-    const auto show = MakeShow(PlainHeader(2), SlideshowBlock(0, 2, 0, 0, 0, 200, 200), {Landscape(), Portrait()});
+    const auto show = MakeShow(PlainHeader(2), SlideshowBlock(0, 2, 0, 0, 0, 200, 200),
+                               {Landscape(), Portrait()});
     // Each picture takes about 200 + 200 + 200 ms: the second is up around 850, the first
     // again around 1450.
     std::vector<std::string> options{"--size=160x120", "--duration=1500"};
     const int32_t times[] = {300, 850, 1450};
     for (int32_t t : times) {
-        options.push_back("--snapshot=" + std::to_string(t) + ":" + (dir / (std::to_string(t) + ".png")).string());
+        options.push_back("--snapshot=" + std::to_string(t) + ":" +
+                          (dir / (std::to_string(t) + ".png")).string());
     }
     const PlayerRun run = RunShow(dir, show, options);
     ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
@@ -101,12 +106,14 @@ TEST(Slideshow, PicturesFollowInOrderAndWrap) {
 
 TEST(Slideshow, OnePictureWithRandomPlacementMovesEachShowing) {
     TempDir dir;
-    const auto show = MakeShow(PlainHeader(14), SlideshowBlock(2, 1, 0, 0, 1, 100, 100), {Landscape()});
+    const auto show =
+        MakeShow(PlainHeader(14), SlideshowBlock(2, 1, 0, 0, 1, 100, 100), {Landscape()});
     // Each showing takes about 300 ms; full reveal at about 150, 450, 750, 1050.
     std::vector<std::string> options{"--size=160x120", "--duration=1100"};
     const int32_t times[] = {150, 450, 750, 1050};
     for (int32_t t : times) {
-        options.push_back("--snapshot=" + std::to_string(t) + ":" + (dir / (std::to_string(t) + ".png")).string());
+        options.push_back("--snapshot=" + std::to_string(t) + ":" +
+                          (dir / (std::to_string(t) + ".png")).string());
     }
     const PlayerRun run = RunShow(dir, show, options);
     ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
@@ -163,7 +170,8 @@ TEST(Slideshow, CaptionsNarrowThePictureArea) {
     // clear of both captions.
     const auto centred = MakeShow(header, SlideshowBlock(0, 1, 0, 0, 0, 100, 100), {small});
     const fs::path shot = dir / "captions.png";
-    const PlayerRun run = RunShow(dir, centred, {"--size=160x120", "--duration=200", "--snapshot=150:" + shot.string()});
+    const PlayerRun run = RunShow(
+        dir, centred, {"--size=160x120", "--duration=200", "--snapshot=150:" + shot.string()});
     ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
     ExpectMatchesGolden(shot, "slideshow_captions.png");
 
@@ -171,7 +179,8 @@ TEST(Slideshow, CaptionsNarrowThePictureArea) {
     const auto random = MakeShow(header, SlideshowBlock(0, 1, 0, 0, 1, 100, 100), {small});
     std::vector<std::string> options{"--size=160x120", "--duration=1600"};
     for (int32_t t = 150; t < 1600; t += 300) {
-        options.push_back("--snapshot=" + std::to_string(t) + ":" + (randomDir / (std::to_string(t) + ".png")).string());
+        options.push_back("--snapshot=" + std::to_string(t) + ":" +
+                          (randomDir / (std::to_string(t) + ".png")).string());
     }
     ASSERT_EQ(RunShow(randomDir, random, options).Result.ExitCode, 0);
     for (int32_t t = 150; t < 1600; t += 300) {
@@ -207,7 +216,8 @@ TEST(Slideshow, PictureCountOutOfRangeShowsTheMessage) {
         // Nothing after the count is read: the block holds only it.
         const auto show = MakeShow(PlainHeader(2), {count}, {Landscape()});
         const fs::path shot = dir / "error.png";
-        const PlayerRun run = RunShow(dir, show, {"--size=400x120", "--duration=300", "--snapshot=200:" + shot.string()});
+        const PlayerRun run = RunShow(
+            dir, show, {"--size=400x120", "--duration=300", "--snapshot=200:" + shot.string()});
         ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
         const auto screens = Events(run.Trace, "error-screen");
         ASSERT_EQ(screens.size(), 1u) << "count " << count;
