@@ -144,23 +144,25 @@ void PresentMoved(EngineContext& ctx, int32_t x, int32_t y, const uint8_t* pixel
     const Rect prev = e.MovedRect;
     if (prev.Left != kNothingPresented && e.WindowDC != 0) {
         // Each strip of the old place that the new one leaves spans the old place's whole
-        // extent in the other direction.
+        // extent in the other direction. The styles erase with an empty pen, with which
+        // Rectangle fills one pixel short of its right and bottom coordinates: those are
+        // passed one past the strip's end so that its last column and row go too (what a
+        // visible pen adds beyond that lies under the new place and is painted over next).
         Gdi& gdi = ctx.Os.Gdi();
+        auto erase = [&](int32_t left, int32_t top, int32_t right, int32_t bottom) {
+            gdi.Rectangle(e.WindowDC, left, top, right + 1, bottom + 1);
+        };
         if (next.Left > prev.Left) {
-            gdi.Rectangle(e.WindowDC, prev.Left, prev.Top, std::min(next.Left, prev.Right),
-                          prev.Bottom);
+            erase(prev.Left, prev.Top, std::min(next.Left, prev.Right), prev.Bottom);
         }
         if (next.Right < prev.Right) {
-            gdi.Rectangle(e.WindowDC, std::max(next.Right, prev.Left), prev.Top, prev.Right,
-                          prev.Bottom);
+            erase(std::max(next.Right, prev.Left), prev.Top, prev.Right, prev.Bottom);
         }
         if (next.Top > prev.Top) {
-            gdi.Rectangle(e.WindowDC, prev.Left, prev.Top, prev.Right,
-                          std::min(next.Top, prev.Bottom));
+            erase(prev.Left, prev.Top, prev.Right, std::min(next.Top, prev.Bottom));
         }
         if (next.Bottom < prev.Bottom) {
-            gdi.Rectangle(e.WindowDC, prev.Left, std::max(next.Bottom, prev.Top), prev.Right,
-                          prev.Bottom);
+            erase(prev.Left, std::max(next.Bottom, prev.Top), prev.Right, prev.Bottom);
         }
     }
     PresentPixels(ctx, x, y, pixels, header);
