@@ -29,6 +29,13 @@ TestPicture BandedPicture(int32_t w, int32_t h, const std::vector<uint32_t>& ban
 std::vector<uint8_t> MakeShow(const ShowRecord& header, const std::vector<int32_t>& params,
                               const std::vector<TestPicture>& pictures);
 
+// A show file built by quorvex-show from a manifest: header fields and "Parameters" as the
+// manifest gives them, and the pictures written as PNG files beside it, stored with the
+// given compression ("raw", "rle8" or "scheme4"). Fails the test when the tool refuses.
+std::vector<uint8_t> BuildWithTool(const TempDir& dir, nlohmann::json manifest,
+                                   const std::vector<TestPicture>& pictures,
+                                   const std::string& compression = "raw");
+
 // A header with the given transition id and nothing else.
 ShowRecord PlainHeader(int32_t transitionType);
 
