@@ -171,12 +171,14 @@ void PresentMoved(EngineContext& ctx, int32_t x, int32_t y, const uint8_t* pixel
 
 void DrawCentredBackground(EngineContext& ctx, int32_t dst, int32_t src, int32_t x, int32_t y) {
     RasterEngine& e = ctx.Engine;
-    PixelTarget t = TargetFor(e, dst);
+    const PixelTarget t = TargetFor(e, dst);
     if (t.Pixels == nullptr) {
         return;
     }
     if (dst == -1) {
-        std::fill(e.FrameBuffer.begin(), e.FrameBuffer.end(), uint8_t{0});
+        for (int32_t r = 0; r < t.Height; ++r) {
+            t.Fill(r, 0, t.Width, 0);
+        }
     }
     const PictureSlot* p = PictureFor(e, src);
     if (p == nullptr) {
@@ -194,14 +196,13 @@ void DrawCentredBackground(EngineContext& ctx, int32_t dst, int32_t src, int32_t
         const int32_t pictureRow = p->Height() - 1 - (y + s - oy);
         const uint8_t* from =
             p->Pixels.data() + static_cast<size_t>(pictureRow) * p->Stride + (x + c0 - ox);
-        uint8_t* to = t.Row(t.Height - 1 - s);
-        std::memcpy(to + c0, from, static_cast<size_t>(std::max(c1 - c0, 0)));
+        t.Copy(t.Height - 1 - s, c0, from, c1 - c0);
     }
 }
 
 void DrawTiledBackground(EngineContext& ctx, int32_t dst, int32_t src, int32_t x, int32_t y) {
     RasterEngine& e = ctx.Engine;
-    PixelTarget t = TargetFor(e, dst);
+    const PixelTarget t = TargetFor(e, dst);
     const PictureSlot* p = PictureFor(e, src);
     if (t.Pixels == nullptr || p == nullptr) {
         return;
@@ -219,12 +220,11 @@ void DrawTiledBackground(EngineContext& ctx, int32_t dst, int32_t src, int32_t x
     for (int32_t s = 0; s < t.Height; ++s) {
         const uint8_t* from =
             p->Pixels.data() + static_cast<size_t>(ph - 1 - screenRow) * p->Stride;
-        uint8_t* to = t.Row(t.Height - 1 - s);
         int32_t column = 0;
         int32_t pc = firstColumn;
         while (column < t.Width) {
             const int32_t run = std::min(pw - pc, t.Width - column);
-            std::memcpy(to + column, from + pc, static_cast<size_t>(run));
+            t.Copy(t.Height - 1 - s, column, from + pc, run);
             column += run;
             pc = 0;
         }
