@@ -99,8 +99,16 @@ TEST(SaverRun, TransitionIdsWithoutAStyleEndAtOnce) {
 
 TEST(Preview, RunsInsideTheHostWindowUntilItIsDestroyed) {
     TempDir dir;
-    const auto show = MakeShow(PlainHeader(2), {1, 0, 0, 400, 200},
-                               {BandedPicture(100, 60, {0xE03020, 0x3050E0})});
+    // Captions are never drawn in a preview: only the picture may show.
+    ShowRecord header = PlainHeader(2);
+    header.BannerText = "Banner";
+    header.BannerSize = 10;
+    header.BannerColor = RGB(255, 255, 255);
+    header.ClockFormat = "hh:nn";
+    header.ClockSize = 10;
+    header.ClockColor = RGB(255, 255, 0);
+    const auto show =
+        MakeShow(header, {1, 0, 0, 400, 200}, {BandedPicture(100, 60, {0xE03020, 0x3050E0})});
     const fs::path shot = dir / "preview.png";
     const PlayerRun run = RunShow(dir, show,
                                   {"--size=320x240", "--host-size=80x60", "--duration=5000",
