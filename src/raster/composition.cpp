@@ -79,19 +79,20 @@ void CopyCentred(RasterEngine& e, int32_t n) {
     const uint8_t key = p.KeyColour();
     for (int32_t r = r0; r < r1; ++r) {
         const uint8_t* src = p.Pixels.data() + static_cast<size_t>(r) * p.Stride;
-        const size_t at = static_cast<size_t>(bottom + r) * e.ViewportW + left;
+        // Column c of the picture lands on frame column left + c, which c0 keeps at 0 or more.
+        const size_t rowStart = static_cast<size_t>(bottom + r) * static_cast<size_t>(e.ViewportW);
         if (e.HighColour) {
-            auto* dst = reinterpret_cast<uint16_t*>(e.FrameBuffer.data()) + at;
+            auto* dst = reinterpret_cast<uint16_t*>(e.FrameBuffer.data()) + rowStart;
             for (int32_t c = c0; c < c1; ++c) {
                 if (!Keyed || src[c] != key) {
-                    dst[c] = e.Rgb555[src[c]];
+                    dst[left + c] = e.Rgb555[src[c]];
                 }
             }
         } else {
-            uint8_t* dst = e.FrameBuffer.data() + at;
+            uint8_t* dst = e.FrameBuffer.data() + rowStart;
             for (int32_t c = c0; c < c1; ++c) {
                 if (!Keyed || src[c] != key) {
-                    dst[c] = src[c];
+                    dst[left + c] = src[c];
                 }
             }
         }
@@ -188,14 +189,19 @@ void DrawCentredBackground(EngineContext& ctx, int32_t dst, int32_t src, int32_t
     const int32_t ox = (e.ScreenWidth - p->Width()) / 2;
     const int32_t oy = (e.ScreenHeight - p->Height()) / 2;
     // Overlap in the target's own columns and screen-order rows.
-    const int32_t c0 = std::max(0, ox - x);
-    const int32_t c1 = std::min(t.Width, ox + p->Width() - x);
-    const int32_t s0 = std::max(0, oy - y);
-    const int32_t s1 = std::min(t.Height, oy + p->Height() - y);
+    const int64_t dx = int64_t{ox} - x;
+    const int64_t dy = int64_t{oy} - y;
+    const auto c0 = static_cast<int32_t>(std::clamp<int64_t>(dx, 0, t.Width));
+    const auto c1 = static_cast<int32_t>(std::clamp<int64_t>(dx + p->Width(), 0, t.Width));
+    const auto s0 = static_cast<int32_t>(std::clamp<int64_t>(dy, 0, t.Height));
+    const auto s1 = static_cast<int32_t>(std::clamp<int64_t>(dy + p->Height(), 0, t.Height));
+    if (c1 <= c0) {
+        return;
+    }
     for (int32_t s = s0; s < s1; ++s) {
-        const int32_t pictureRow = p->Height() - 1 - (y + s - oy);
-        const uint8_t* from =
-            p->Pixels.data() + static_cast<size_t>(pictureRow) * p->Stride + (x + c0 - ox);
+        const auto pictureRow = static_cast<int32_t>(p->Height() - 1 - (s - dy));
+        const uint8_t* from = p->Pixels.data() + static_cast<size_t>(pictureRow) * p->Stride +
+                              static_cast<size_t>(c0 - dx);
         t.Copy(t.Height - 1 - s, c0, from, c1 - c0);
     }
 }

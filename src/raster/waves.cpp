@@ -43,7 +43,9 @@ void WaveRows(EngineContext& ctx, int32_t dst, int32_t src, int32_t left, int32_
         const int32_t b = static_cast<int32_t>(std::clamp<int64_t>(start + width, 0, t.Width));
         const int32_t r = static_cast<int32_t>(row);
         t.Fill(r, 0, a, 0);
-        t.Copy(r, a, from + (a - start), b - a);
+        if (b > a) { // then a = max(start, 0), so the source index a - start is not negative
+            t.Copy(r, a, from + (a - start), b - a);
+        }
         t.Fill(r, b, t.Width - b, 0);
     }
 }
@@ -76,9 +78,11 @@ void WaveColumns(EngineContext& ctx, int32_t dst, int32_t src, int32_t left, int
         for (; r < a; ++r) {
             t.Put(r, c, 0);
         }
-        const uint8_t* s = from + static_cast<size_t>(a - start) * sourceStride;
-        for (; r < b; ++r, s += sourceStride) {
-            t.Put(r, c, *s);
+        if (b > a) { // then a = max(start, 0), so the source row a - start is not negative
+            const uint8_t* s = from + static_cast<size_t>(a - start) * sourceStride;
+            for (; r < b; ++r, s += sourceStride) {
+                t.Put(r, c, *s);
+            }
         }
         for (; r < t.Height; ++r) {
             t.Put(r, c, 0);
