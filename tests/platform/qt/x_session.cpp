@@ -158,6 +158,11 @@ XServer::~XServer() {
 }
 
 EnvChanges XEnvironment(const XServer& server) {
+    // Qt wants a runtime folder of the user's own, closed to others.
+    const fs::path runtime = fs::temp_directory_path() / ("qv-runtime-" + std::to_string(getuid()));
+    std::error_code ec;
+    fs::create_directories(runtime, ec);
+    fs::permissions(runtime, fs::perms::owner_all, ec);
     std::string lsan = "suppressions=" QV_SOURCE_DIR "/tests/platform/qt/lsan.supp";
     if (const char* old = std::getenv("LSAN_OPTIONS"); old && *old) {
         lsan = std::string(old) + ":" + lsan;
@@ -165,7 +170,7 @@ EnvChanges XEnvironment(const XServer& server) {
     return {{"DISPLAY", server.Display()},
             {"WAYLAND_DISPLAY", std::nullopt},
             {"QT_QPA_PLATFORM", std::nullopt},
-            {"XDG_RUNTIME_DIR", fs::temp_directory_path().string()},
+            {"XDG_RUNTIME_DIR", runtime.string()},
             {"LSAN_OPTIONS", lsan}};
 }
 
