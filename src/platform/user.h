@@ -113,6 +113,11 @@ public:
     // message waiting in the queue (including those posted meanwhile) and returns when the
     // queue is empty. Re-entrant: a handler may call it again.
     void ProcessMessages();
+    // A window realised a palette that changed the screen's colours: every top-level
+    // window gets WM_PALETTECHANGED with the realising window in wParam.
+    void PaletteChanged(HWND realizer);
+    // A quit message was posted (PostQuitMessage) or one posted to a window was taken
+    // from the queue; quit messages are never dispatched to window procedures.
     bool QuitPosted() const { return m_quitPosted; }
     int QuitCode() const { return m_quitCode; }
 
@@ -137,6 +142,10 @@ public:
     uint32_t WinExec(std::string_view commandLine, int show);
 
     static constexpr HWND kDesktopWindow = 1;
+    // How much larger than the screen a window may be, in pixels on each axis.
+    static constexpr int32_t kWindowMargin = 64;
+    // The largest window: the screen plus the margin.
+    Size MaxWindowSize() const;
     // What FindWindow returns for a window that another process holds.
     static constexpr HWND kForeignProcessWindow = 2;
 
