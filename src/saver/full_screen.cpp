@@ -60,7 +60,9 @@ void StopOnException(Player& player) {
 } // namespace
 
 void RunDispatcher(Player& player) {
-    player.Engine.EngineErrorHandler = [&player](std::string_view code) { FatalError(player, code); };
+    player.Engine.EngineErrorHandler = [&player](std::string_view code) {
+        FatalError(player, code);
+    };
     // FIXME: PrepareSound and StartSound (unless the style is the video) once the media
     // player exists.
     PumpFrame(player);
