@@ -361,6 +361,9 @@ void WindowManager::Dispatch(const MSG& msg) {
 
 void WindowManager::ProcessMessages() {
     m_host.DeliverInput();
+    if (m_roundHook) {
+        m_roundHook();
+    }
     while (!m_queue.empty()) {
         const MSG msg = m_queue.front();
         m_queue.pop_front();
