@@ -61,7 +61,10 @@ inline constexpr uint32_t SRCCOPY = 0x00CC0020;
 inline constexpr uint32_t SRCPAINT = 0x00EE0086;
 inline constexpr uint32_t SRCAND = 0x008800C6;
 inline constexpr uint32_t DIB_RGB_COLORS = 0;
+inline constexpr uint32_t DIB_PAL_COLORS = 1; // not supported: calls that pass it fail
 inline constexpr uint32_t BI_RGB = 0;
+inline constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
+inline constexpr uint32_t GDI_ERROR = 0xFFFFFFFF;
 inline constexpr uint32_t BI_RLE8 = 1;
 inline constexpr int TRANSPARENT = 1;
 inline constexpr int OPAQUE = 2;
@@ -73,19 +76,33 @@ inline constexpr int HORZRES = 8;
 inline constexpr int VERTRES = 10;
 inline constexpr int SIZEPALETTE = 104;
 inline constexpr int RASTERCAPS = 38;
+inline constexpr int PLANES = 14;
+inline constexpr int NUMCOLORS = 24;
+inline constexpr int LOGPIXELSX = 88;
+inline constexpr int LOGPIXELSY = 90;
+inline constexpr int NUMRESERVED = 106;
+inline constexpr int RC_BITBLT = 0x0001;
+inline constexpr int RC_DI_BITMAP = 0x0080;
 inline constexpr int RC_PALETTE = 0x0100;
+inline constexpr int RC_DIBTODEV = 0x0200;
+inline constexpr int RC_STRETCHDIB = 0x2000;
 inline constexpr int FW_NORMAL = 400;
 inline constexpr int FW_BOLD = 700;
 
 // Stock objects.
 inline constexpr int WHITE_BRUSH = 0;
+inline constexpr int LTGRAY_BRUSH = 1;
+inline constexpr int GRAY_BRUSH = 2;
+inline constexpr int DKGRAY_BRUSH = 3;
 inline constexpr int BLACK_BRUSH = 4;
 inline constexpr int NULL_BRUSH = 5;
 inline constexpr int WHITE_PEN = 6;
 inline constexpr int BLACK_PEN = 7;
 inline constexpr int NULL_PEN = 8;
+inline constexpr int ANSI_VAR_FONT = 12;
 inline constexpr int SYSTEM_FONT = 13;
 inline constexpr int DEFAULT_PALETTE = 15;
+inline constexpr int DEFAULT_GUI_FONT = 17;
 
 // GetSysColor indexes.
 inline constexpr int COLOR_SCROLLBAR = 0;
@@ -109,6 +126,10 @@ inline constexpr int COLOR_GRAYTEXT = 17;
 inline constexpr int COLOR_BTNTEXT = 18;
 inline constexpr int COLOR_INACTIVECAPTIONTEXT = 19;
 inline constexpr int COLOR_BTNHIGHLIGHT = 20;
+inline constexpr int COLOR_3DDKSHADOW = 21;
+inline constexpr int COLOR_3DLIGHT = 22;
+inline constexpr int COLOR_INFOTEXT = 23;
+inline constexpr int COLOR_INFOBK = 24;
 
 // What CreateFont takes (the LOGFONT fields the player sets).
 struct FontSpec {
@@ -152,6 +173,8 @@ public:
     bool DeleteObject(HGDIOBJ object);
     // The pixels of a bitmap object (tests, hosts).
     Surface* BitmapSurface(HBITMAP bitmap);
+    // The surface a device context draws on (tests, hosts), or nothing.
+    Surface* DcSurface(HDC dc);
 
     // DC state.
     COLORREF SetTextColor(HDC dc, COLORREF color);

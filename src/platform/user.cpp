@@ -43,6 +43,15 @@ const WindowManager::Window* WindowManager::Find(HWND wnd) const {
     return it == m_windows.end() ? nullptr : &it->second;
 }
 
+HWND WindowManager::NewHandle() {
+    // Skip handles in use (an adopted foreign handle may lie in our range) and the ones
+    // the platform reserves, also after the counter wraps.
+    while (m_next <= kForeignProcessWindow || m_windows.contains(m_next)) {
+        ++m_next;
+    }
+    return m_next++;
+}
+
 HWND WindowManager::CreateWindow(const CreateWindowParams& params) {
     const bool child = (params.Style & WS_CHILD) != 0;
     Rect screen = params.Bounds;
@@ -52,8 +61,14 @@ HWND WindowManager::CreateWindow(const CreateWindowParams& params) {
             return 0;
         }
         screen = params.Bounds.Offset(parent.Left, parent.Top);
+    } else if (params.Parent != 0 && !IsWindow(params.Parent)) {
+        return 0; // an owner that does not exist, as CreateWindowEx refuses it
     }
-    const HWND wnd = m_next++;
+    if (screen.Width() < 0 || screen.Height() < 0) {
+        screen.Right = std::max(screen.Right, screen.Left);
+        screen.Bottom = std::max(screen.Bottom, screen.Top);
+    }
+    const HWND wnd = NewHandle();
     Window& w = m_windows[wnd];
     w.Params = params;
     w.ScreenRect = screen;
@@ -63,6 +78,7 @@ HWND WindowManager::CreateWindow(const CreateWindowParams& params) {
     w.Pixels = std::make_unique<Surface>(screen.Width(), screen.Height(), format);
     if (!child) {
         m_zOrder.push_back(wnd);
+        BringToTop(wnd);
         if (!params.Caption.empty()) {
             // Only one holder per class and caption: a second one is still a window,
             // but other processes see the first.
@@ -87,9 +103,12 @@ HWND WindowManager::CreateWindow(const CreateWindowParams& params) {
 
 bool WindowManager::DestroyWindow(HWND wnd) {
     Window* w = Find(wnd);
-    if (!w || w->Foreign) {
+    if (!w || w->Foreign || w->Destroying) {
         return false;
     }
+    // A handler of WM_DESTROY (or of a child's) may call DestroyWindow again: it then
+    // does nothing instead of sending WM_DESTROY a second time.
+    w->Destroying = true;
     // Children (and owned windows) go first, as Windows destroys them with their parent.
     std::vector<HWND> children;
     for (const auto& [h, other] : m_windows) {
@@ -124,11 +143,15 @@ bool WindowManager::ShowWindow(HWND wnd, int command) {
     if (!w) {
         return false;
     }
+    if (w->Foreign) {
+        return true; // another program's window: not ours to show or hide
+    }
     const bool was = w->Visible;
     w->Visible = command != SW_HIDE && command != SW_MINIMIZE;
     if (w->Visible != was) {
         if (w->Visible) {
             w->Pixels->AddDamage(w->Pixels->Bounds());
+            w->NeedsPaint = true;
         }
         m_host.WindowShown(wnd, w->Visible);
     }
@@ -152,6 +175,11 @@ bool WindowManager::IsWindow(HWND wnd) const {
 bool WindowManager::IsWindowVisible(HWND wnd) const {
     const Window* w = Find(wnd);
     return w && w->Visible;
+}
+
+bool WindowManager::IsWindowEnabled(HWND wnd) const {
+    const Window* w = Find(wnd);
+    return w && w->Enabled;
 }
 
 bool WindowManager::EnableWindow(HWND wnd, bool enable) {
@@ -196,8 +224,64 @@ bool WindowManager::GetClientRect(HWND wnd, Rect* rect) const {
 }
 
 bool WindowManager::ValidateRect(HWND wnd, const Rect* /*rect*/) {
-    // Nothing is ever invalidated by the platform itself: windows keep their pixels.
-    return IsWindow(wnd);
+    // Windows keep their pixels, so only showing a window invalidates it, and then as a
+    // whole: validating any part of it counts as painting it.
+    Window* w = Find(wnd);
+    if (!w) {
+        return wnd == kDesktopWindow;
+    }
+    w->NeedsPaint = false;
+    return true;
+}
+
+bool WindowManager::ScreenToClient(HWND wnd, Point* point) const {
+    Rect r;
+    if (!GetWindowRect(wnd, &r)) {
+        return false;
+    }
+    point->X -= r.Left;
+    point->Y -= r.Top;
+    return true;
+}
+
+HWND WindowManager::WindowFromPoint(Point screen) const {
+    auto holds = [&](HWND wnd) {
+        const Window* w = Find(wnd);
+        return w && w->Visible && screen.X >= w->ScreenRect.Left &&
+               screen.X < w->ScreenRect.Right && screen.Y >= w->ScreenRect.Top &&
+               screen.Y < w->ScreenRect.Bottom;
+    };
+    HWND hit = 0;
+    for (auto it = m_zOrder.rbegin(); it != m_zOrder.rend(); ++it) {
+        if (holds(*it)) {
+            hit = *it;
+            break;
+        }
+    }
+    // A foreign window (the preview's host) lies under the program's own windows.
+    if (hit == 0) {
+        for (const auto& [h, w] : m_windows) {
+            if (w.Foreign && holds(h)) {
+                hit = h;
+                break;
+            }
+        }
+    }
+    // The last child created that holds the point is the topmost one there.
+    for (bool deeper = hit != 0; deeper;) {
+        deeper = false;
+        HWND top = 0;
+        for (HWND c = NextChild(hit, 0); c != 0; c = NextChild(hit, c)) {
+            if (holds(c)) {
+                top = c;
+            }
+        }
+        if (top != 0) {
+            hit = top;
+            deeper = true;
+        }
+    }
+    return hit;
 }
 
 HWND WindowManager::FindWindow(std::string_view className, std::string_view caption) const {
@@ -215,6 +299,41 @@ HWND WindowManager::FindWindow(std::string_view className, std::string_view capt
     return 0;
 }
 
+void WindowManager::BringToTop(HWND wnd) {
+    auto it = std::find(m_zOrder.begin(), m_zOrder.end(), wnd);
+    if (it == m_zOrder.end()) {
+        return;
+    }
+    m_zOrder.erase(it);
+    const bool topmost = (m_windows.at(wnd).Params.ExStyle & WS_EX_TOPMOST) != 0;
+    // Above every window of its band: the top of the list for a topmost window, else just
+    // below the first topmost window.
+    auto pos = m_zOrder.end();
+    if (!topmost) {
+        pos = std::find_if(m_zOrder.begin(), m_zOrder.end(), [this](HWND h) {
+            return (m_windows.at(h).Params.ExStyle & WS_EX_TOPMOST) != 0;
+        });
+    }
+    m_zOrder.insert(pos, wnd);
+}
+
+void WindowManager::Activate(HWND wnd) {
+    if (m_active == wnd) {
+        return;
+    }
+    m_active = wnd;
+    BringToTop(wnd);
+    // The order in which Windows tells a window that it became active: it may realise
+    // its palette, then it is active, then it has the keyboard focus.
+    SendMessage(wnd, WM_QUERYNEWPALETTE, 0, 0);
+    if (Find(wnd)) {
+        SendMessage(wnd, WM_ACTIVATE, WA_ACTIVE, 0);
+    }
+    if (Find(wnd)) {
+        SendMessage(wnd, WM_SETFOCUS, 0, 0);
+    }
+}
+
 bool WindowManager::SetForegroundWindow(HWND wnd) {
     if (wnd != 0 && !IsWindow(wnd)) {
         return false;
@@ -222,15 +341,20 @@ bool WindowManager::SetForegroundWindow(HWND wnd) {
     if (m_foreground != wnd) {
         m_foreground = wnd;
         m_trace.Emit("foreground", {{"hwnd", wnd}});
+        const Window* w = Find(wnd);
+        if (w && !w->Foreign) {
+            Activate(wnd);
+        }
     }
     return true;
 }
 
 HWND WindowManager::SetActiveWindow(HWND wnd) {
     const HWND old = m_active;
-    if (IsWindow(wnd)) {
-        m_active = wnd;
+    const Window* w = Find(wnd);
+    if (w && !w->Foreign) {
         SetForegroundWindow(wnd);
+        Activate(wnd);
     }
     return old;
 }
@@ -260,8 +384,11 @@ bool WindowManager::SetWindowText(HWND wnd, std::string_view text) {
 }
 
 HWND WindowManager::AdoptForeignWindow(HWND wnd, const Rect& screenRect) {
-    if (wnd == 0 || Find(wnd)) {
-        return wnd;
+    if (wnd <= kForeignProcessWindow) {
+        return 0;
+    }
+    if (const Window* known = Find(wnd)) {
+        return known->Foreign ? wnd : 0;
     }
     Window& w = m_windows[wnd];
     w.Foreign = true;
@@ -275,9 +402,19 @@ HWND WindowManager::AdoptForeignWindow(HWND wnd, const Rect& screenRect) {
 
 void WindowManager::ForeignWindowGone(HWND wnd) {
     Window* w = Find(wnd);
-    if (w && w->Foreign) {
-        m_windows.erase(wnd);
+    if (!w || !w->Foreign) {
+        return;
     }
+    for (HWND c = NextChild(wnd, 0); c != 0; c = NextChild(wnd, 0)) {
+        if (!DestroyWindow(c)) {
+            break;
+        }
+    }
+    m_windows.erase(wnd);
+    if (m_foreground == wnd) {
+        m_foreground = 0;
+    }
+    m_trace.Emit("window-destroy", {{"hwnd", wnd}, {"foreign", true}});
 }
 
 Surface* WindowManager::WindowSurface(HWND wnd) {
@@ -290,6 +427,16 @@ Surface* WindowManager::WindowSurface(HWND wnd) {
 
 std::vector<HWND> WindowManager::TopLevelWindows() const {
     return m_zOrder;
+}
+
+HWND WindowManager::NextChild(HWND parent, HWND after) const {
+    for (auto it = m_windows.upper_bound(after); it != m_windows.end(); ++it) {
+        const Window& w = it->second;
+        if (!w.Foreign && (w.Params.Style & WS_CHILD) && w.Params.Parent == parent) {
+            return it->first;
+        }
+    }
+    return 0;
 }
 
 std::vector<HWND> WindowManager::ChildWindows(HWND parent) const {
@@ -337,6 +484,9 @@ LRESULT WindowManager::DefWindowProc(HWND wnd, uint32_t message, WPARAM /*wParam
         return 0;
     case WM_ERASEBKGND:
         return 1;
+    case WM_PAINT:
+        ValidateRect(wnd, nullptr);
+        return 0;
     default:
         return 0;
     }
@@ -359,15 +509,37 @@ void WindowManager::Dispatch(const MSG& msg) {
     SendMessage(msg.Wnd, msg.Message, msg.WParam, msg.LParam);
 }
 
+bool WindowManager::PaintOne() {
+    for (auto& [wnd, w] : m_windows) {
+        if (w.NeedsPaint && w.Visible && !w.Destroying) {
+            // Cleared first so that a handler that never validates is painted once, not
+            // forever.
+            w.NeedsPaint = false;
+            const HWND target = wnd;
+            SendMessage(target, WM_ERASEBKGND, 0, 0);
+            if (Find(target)) {
+                SendMessage(target, WM_PAINT, 0, 0);
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
 void WindowManager::ProcessMessages() {
     m_host.DeliverInput();
     if (m_roundHook) {
         m_roundHook();
     }
-    while (!m_queue.empty()) {
-        const MSG msg = m_queue.front();
-        m_queue.pop_front();
-        Dispatch(msg);
+    // As with PeekMessage, WM_PAINT comes only when nothing else is waiting.
+    for (;;) {
+        if (!m_queue.empty()) {
+            const MSG msg = m_queue.front();
+            m_queue.pop_front();
+            Dispatch(msg);
+        } else if (!PaintOne()) {
+            break;
+        }
     }
     m_host.AfterMessages();
     m_clock.OnMessagesProcessed();
@@ -379,6 +551,11 @@ void WindowManager::SetScreenCursor(Cursor cursor) {
         m_trace.Emit("cursor", {{"cursor", CursorName(cursor)}});
         m_host.CursorChanged(cursor);
     }
+}
+
+Cursor WindowManager::WindowCursor(HWND wnd) const {
+    const Window* w = Find(wnd);
+    return w ? w->WindowCursor : Cursor::Arrow;
 }
 
 void WindowManager::SetWindowCursor(HWND wnd, Cursor cursor) {

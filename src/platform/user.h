@@ -62,10 +62,17 @@ public:
     bool ShowWindow(HWND wnd, int command);
     bool IsWindow(HWND wnd) const;
     bool IsWindowVisible(HWND wnd) const;
+    bool IsWindowEnabled(HWND wnd) const;
     bool EnableWindow(HWND wnd, bool enable);
     bool GetWindowRect(HWND wnd, Rect* rect) const; // screen coordinates
     bool GetClientRect(HWND wnd, Rect* rect) const; // (0, 0, width, height)
+    // Marks the window as painted: no WM_PAINT is sent for it until it is shown again.
     bool ValidateRect(HWND wnd, const Rect* rect);
+    // Screen point to the window's client coordinates.
+    bool ScreenToClient(HWND wnd, Point* point) const;
+    // The visible window under a screen point: the topmost top-level window that holds it,
+    // then its deepest visible child there; 0 over the bare desktop.
+    HWND WindowFromPoint(Point screen) const;
     // FindWindowA: class and caption, case-insensitive; windows of this process first,
     // then top-level windows of other processes that share the platform root.
     HWND FindWindow(std::string_view className, std::string_view caption) const;
@@ -78,8 +85,11 @@ public:
     std::string GetWindowText(HWND wnd) const;
     bool SetWindowText(HWND wnd, std::string_view text);
     // Registers a window that another program owns (the preview's host window); it
-    // exists until the host says it is gone.
+    // exists until the host says it is gone. Returns 0 for the null handle, the handles the
+    // platform reserves and handles of the program's own windows.
     HWND AdoptForeignWindow(HWND wnd, const Rect& screenRect);
+    // The foreign window is gone: its children are destroyed, as Windows destroys the
+    // children of a destroyed parent, and IsWindow fails for it from now on.
     void ForeignWindowGone(HWND wnd);
 
     // The backing surface of a window (the screen for the desktop window), or nothing.
@@ -88,6 +98,11 @@ public:
     // the screen.
     std::vector<HWND> TopLevelWindows() const;
     std::vector<HWND> ChildWindows(HWND parent) const;
+    // The same without copying, for per-frame use: the top-level order (bottom first), and
+    // the children of a window one by one in creation order (after = 0 gives the first;
+    // 0 ends the walk).
+    const std::vector<HWND>& ZOrder() const { return m_zOrder; }
+    HWND NextChild(HWND parent, HWND after) const;
 
     // Messages.
     bool PostMessage(HWND wnd, uint32_t message, WPARAM wParam, LPARAM lParam);
@@ -108,6 +123,7 @@ public:
     void SetScreenCursor(Cursor cursor);
     void SetWindowCursor(HWND wnd, Cursor cursor);
     Cursor ScreenCursor() const { return m_screenCursor; }
+    Cursor WindowCursor(HWND wnd) const;
 
     // SystemParametersInfoA for the actions the player uses; the state is kept and traced.
     bool SystemParametersInfo(uint32_t action, uint32_t param);
@@ -134,6 +150,8 @@ private:
         bool Visible = false;
         bool Enabled = true;
         bool Foreign = false;
+        bool Destroying = false; // WM_DESTROY sent; a second DestroyWindow does nothing
+        bool NeedsPaint = false; // shown and not yet validated
         Cursor WindowCursor = Cursor::Arrow;
         std::unique_ptr<Surface> Pixels;
         InstanceMarker Marker;
@@ -141,6 +159,13 @@ private:
     Window* Find(HWND wnd);
     const Window* Find(HWND wnd) const;
     void Dispatch(const MSG& msg);
+    HWND NewHandle();
+    // Puts a top-level window at the top of its band (topmost windows stay above the rest).
+    void BringToTop(HWND wnd);
+    void Activate(HWND wnd);
+    // Sends WM_ERASEBKGND and WM_PAINT to one visible window that needs painting; false
+    // when none does.
+    bool PaintOne();
 
     Host& m_host;
     Clock& m_clock;

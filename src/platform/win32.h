@@ -66,6 +66,12 @@ constexpr int32_t GET_Y_LPARAM(LPARAM lp) {
     return static_cast<int16_t>((lp >> 16) & 0xFFFF);
 }
 
+// Mouse key state in wParam of mouse messages; activation state in WM_ACTIVATE.
+inline constexpr WPARAM MK_LBUTTON = 0x0001;
+inline constexpr WPARAM MK_RBUTTON = 0x0002;
+inline constexpr WPARAM MK_MBUTTON = 0x0010;
+inline constexpr WPARAM WA_ACTIVE = 1;
+
 // ShowWindow commands.
 inline constexpr int SW_HIDE = 0;
 inline constexpr int SW_SHOWNORMAL = 1;
@@ -95,14 +101,23 @@ inline constexpr int SM_CYSCREEN = 1;
 // Message boxes.
 inline constexpr uint32_t MB_OK = 0x0000;
 inline constexpr uint32_t MB_OKCANCEL = 0x0001;
+inline constexpr uint32_t MB_ABORTRETRYIGNORE = 0x0002;
 inline constexpr uint32_t MB_YESNOCANCEL = 0x0003;
 inline constexpr uint32_t MB_YESNO = 0x0004;
+inline constexpr uint32_t MB_RETRYCANCEL = 0x0005;
+inline constexpr uint32_t MB_TYPEMASK = 0x000F;
+inline constexpr uint32_t MB_DEFBUTTON2 = 0x0100;
+inline constexpr uint32_t MB_DEFBUTTON3 = 0x0200;
+inline constexpr uint32_t MB_DEFMASK = 0x0F00;
 inline constexpr uint32_t MB_ICONERROR = 0x0010;
 inline constexpr uint32_t MB_ICONQUESTION = 0x0020;
 inline constexpr uint32_t MB_ICONWARNING = 0x0030;
 inline constexpr uint32_t MB_ICONINFORMATION = 0x0040;
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
+inline constexpr int IDABORT = 3;
+inline constexpr int IDRETRY = 4;
+inline constexpr int IDIGNORE = 5;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
 
@@ -110,5 +125,16 @@ inline constexpr int IDNO = 7;
 inline constexpr uint32_t VK_RETURN = 0x0D;
 inline constexpr uint32_t VK_ESCAPE = 0x1B;
 inline constexpr uint32_t VK_SPACE = 0x20;
+inline constexpr uint32_t VK_BACK = 0x08;
+inline constexpr uint32_t VK_TAB = 0x09;
+inline constexpr uint32_t VK_SHIFT = 0x10;
+inline constexpr uint32_t VK_CONTROL = 0x11;
+inline constexpr uint32_t VK_MENU = 0x12;
+inline constexpr uint32_t VK_LEFT = 0x25;
+inline constexpr uint32_t VK_UP = 0x26;
+inline constexpr uint32_t VK_RIGHT = 0x27;
+inline constexpr uint32_t VK_DOWN = 0x28;
+inline constexpr uint32_t VK_DELETE = 0x2E;
+inline constexpr uint32_t VK_F1 = 0x70;
 
 } // namespace qv

@@ -1,12 +1,91 @@
 #include "platform/headless/headless_host.h"
 
+#include "platform/error.h"
+#include "platform/headless/desktop_image.h"
 #include "platform/platform.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
 namespace qv {
+namespace {
+
+// The buttons of a message box by its type, first button first.
+struct ButtonSet {
+    uint32_t Type;
+    int Buttons[3];
+    int Count;
+};
+
+constexpr ButtonSet kButtonSets[] = {
+    {MB_OK, {IDOK}, 1},
+    {MB_OKCANCEL, {IDOK, IDCANCEL}, 2},
+    {MB_ABORTRETRYIGNORE, {IDABORT, IDRETRY, IDIGNORE}, 3},
+    {MB_YESNOCANCEL, {IDYES, IDNO, IDCANCEL}, 3},
+    {MB_YESNO, {IDYES, IDNO}, 2},
+    {MB_RETRYCANCEL, {IDRETRY, IDCANCEL}, 2},
+};
+
+const ButtonSet& ButtonsOf(uint32_t flags) {
+    for (const ButtonSet& set : kButtonSets) {
+        if (set.Type == (flags & MB_TYPEMASK)) {
+            return set;
+        }
+    }
+    return kButtonSets[0];
+}
+
+// A window handle written in decimal, as the desktop passes one; 0 when it is not one.
+HWND HandleFromArgument(const std::string& text) {
+    HWND value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return ec == std::errc() && ptr == end && !text.empty() ? value : 0;
+}
+
+void CheckWritable(const std::string& file, const char* what) {
+    const std::filesystem::path parent = std::filesystem::path(file).parent_path();
+    std::error_code ec;
+    if (!parent.empty() && !std::filesystem::is_directory(parent, ec)) {
+        throw UsageError(std::string("cannot write the ") + what + " " + file + ": no folder " +
+                         parent.string());
+    }
+}
+
+} // namespace
 
 HeadlessHost::HeadlessHost(const HostOptions& options)
-    : m_screen(options.ScreenSize),
-      m_desktop(options.ScreenSize.Width, options.ScreenSize.Height, PixelFormat::Xrgb32) {}
+    : m_screenSize(options.ScreenSize), m_hostSize(options.HostSize),
+      m_durationMs(options.DurationMs), m_snapshots(options.Snapshots), m_fps(options.Fps),
+      m_desktop(options.ScreenSize.Width, options.ScreenSize.Height, PixelFormat::Xrgb32),
+      m_screen(options.ScreenSize.Width, options.ScreenSize.Height, PixelFormat::Xrgb32),
+      m_mouse{options.ScreenSize.Width / 2, options.ScreenSize.Height / 2} {
+    if (!options.EventsFile.empty()) {
+        m_script = LoadEventScript(options.EventsFile);
+    }
+    if (options.DesktopImage.empty()) {
+        DrawDefaultDesktop(m_desktop);
+    } else {
+        LoadDesktopImage(options.DesktopImage, m_desktop);
+    }
+    std::stable_sort(m_snapshots.begin(), m_snapshots.end(),
+                     [](const Snapshot& a, const Snapshot& b) { return a.AtMs < b.AtMs; });
+    for (const Snapshot& shot : m_snapshots) {
+        CheckWritable(shot.File, "snapshot");
+    }
+    if (options.RecordFile.ends_with(".webm")) {
+        throw UsageError("WebM recording is not available in this build (record to a .gif file)");
+    }
+    if (!options.RecordFile.empty()) {
+        std::string error;
+        if (!m_gif.Open(options.RecordFile, &error)) {
+            throw UsageError("cannot record: " + error);
+        }
+    }
+}
 
 HeadlessHost::~HeadlessHost() = default;
 
@@ -16,18 +95,317 @@ std::unique_ptr<Host> HeadlessHost::Create(const HostOptions& options) {
 
 void HeadlessHost::Attach(Platform& os) {
     m_os = &os;
+    // The desktop hands a preview its host window as the second argument, in decimal.
+    const HWND wnd = HandleFromArgument(os.ParamStr(2));
+    if (wnd != 0) {
+        const int32_t left = (m_screenSize.Width - m_hostSize.Width) / 2;
+        const int32_t top = (m_screenSize.Height - m_hostSize.Height) / 2;
+        m_hostRect = {left, top, left + m_hostSize.Width, top + m_hostSize.Height};
+        m_hostWnd = os.User().AdoptForeignWindow(wnd, m_hostRect);
+        m_hostAlive = m_hostWnd != 0;
+    }
 }
 
-void HeadlessHost::DeliverInput() {}
+std::optional<Rect> HeadlessHost::ForeignWindow(HWND wnd) {
+    if (wnd != 0 && wnd == m_hostWnd && m_hostAlive) {
+        return m_hostRect;
+    }
+    return std::nullopt;
+}
 
-void HeadlessHost::AfterMessages() {}
+void HeadlessHost::HostWindowGone() {
+    if (m_hostAlive) {
+        m_hostAlive = false;
+        m_os->User().ForeignWindowGone(m_hostWnd);
+    }
+}
 
-int HeadlessHost::MessageBoxAnswer(std::string_view, std::string_view, uint32_t) {
-    return IDOK;
+HWND HeadlessHost::SaverWindow() const {
+    const WindowManager& user = m_os->User();
+    const auto& order = user.ZOrder();
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        if (user.IsWindowVisible(*it)) {
+            return *it;
+        }
+    }
+    HWND last = 0;
+    if (m_hostAlive) {
+        for (HWND c = user.NextChild(m_hostWnd, 0); c != 0; c = user.NextChild(m_hostWnd, c)) {
+            if (user.IsWindowVisible(c)) {
+                last = c;
+            }
+        }
+    }
+    return last;
+}
+
+void HeadlessHost::PostInput(const char* kind, HWND target, uint32_t message, WPARAM wParam,
+                             Point screen) {
+    WindowManager& user = m_os->User();
+    if (target == 0) {
+        m_os->Trace().Emit("input", {{"kind", kind}, {"hwnd", 0}});
+        return;
+    }
+    Point client = screen;
+    user.ScreenToClient(target, &client);
+    const bool mouse = message >= WM_MOUSEMOVE && message <= WM_MBUTTONUP;
+    user.PostMessage(target, message, wParam, mouse ? MAKELPARAM(client.X, client.Y) : 0);
+    if (mouse) {
+        m_os->Trace().Emit("input",
+                           {{"kind", kind}, {"hwnd", target}, {"x", client.X}, {"y", client.Y}});
+    } else {
+        m_os->Trace().Emit("input", {{"kind", kind}, {"hwnd", target}});
+    }
+}
+
+void HeadlessHost::Deliver(const ScriptEvent& ev) {
+    WindowManager& user = m_os->User();
+    switch (ev.Action) {
+    case ScriptAction::MouseMove:
+        m_mouse = {ev.X, ev.Y};
+        PostInput("mouse-move", user.WindowFromPoint(m_mouse), WM_MOUSEMOVE, 0, m_mouse);
+        break;
+    case ScriptAction::MouseDown: {
+        static constexpr struct {
+            uint32_t Down;
+            uint32_t Up;
+            WPARAM Keys;
+        } kButtons[] = {{WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON},
+                        {WM_RBUTTONDOWN, WM_RBUTTONUP, MK_RBUTTON},
+                        {WM_MBUTTONDOWN, WM_MBUTTONUP, MK_MBUTTON}};
+        const auto& b = kButtons[static_cast<int>(ev.Button)];
+        const HWND target = user.WindowFromPoint(m_mouse);
+        PostInput("mouse-down", target, b.Down, b.Keys, m_mouse);
+        if (target != 0) {
+            Point client = m_mouse;
+            user.ScreenToClient(target, &client);
+            user.PostMessage(target, b.Up, 0, MAKELPARAM(client.X, client.Y));
+        }
+        break;
+    }
+    case ScriptAction::KeyDown: {
+        // Keys go to the window in the foreground, else to the saver window.
+        HWND target = user.GetForegroundWindow();
+        if (!user.IsWindowVisible(target)) {
+            target = SaverWindow();
+        }
+        PostInput("key-down", target, WM_KEYDOWN, ev.Key, {});
+        if (target != 0) {
+            // Repeat count 1; for the release, the key was down and is going up.
+            user.PostMessage(target, WM_KEYUP, ev.Key, static_cast<LPARAM>(0xC0000001u));
+        }
+        break;
+    }
+    case ScriptAction::Close:
+        PostInput("close", SaverWindow(), WM_CLOSE, 0, {});
+        break;
+    case ScriptAction::DestroyHost:
+        m_os->Trace().Emit("input",
+                           {{"kind", "destroy-host"}, {"hwnd", m_hostAlive ? m_hostWnd : 0}});
+        HostWindowGone();
+        break;
+    }
+}
+
+void HeadlessHost::EndLikeUser() {
+    // A person ends a saver with a click on it: the topmost window that takes input.
+    WindowManager& user = m_os->User();
+    const auto& order = user.ZOrder();
+    HWND target = 0;
+    for (auto it = order.rbegin(); it != order.rend() && target == 0; ++it) {
+        if (user.IsWindowVisible(*it) && user.IsWindowEnabled(*it)) {
+            target = *it;
+        }
+    }
+    Rect r;
+    if (target != 0 && user.GetWindowRect(target, &r)) {
+        m_mouse = {r.Left + r.Width() / 2, r.Top + r.Height() / 2};
+        PostInput("duration", target, WM_LBUTTONDOWN, MK_LBUTTON, m_mouse);
+        Point client = m_mouse;
+        user.ScreenToClient(target, &client);
+        user.PostMessage(target, WM_LBUTTONUP, 0, MAKELPARAM(client.X, client.Y));
+    } else {
+        m_os->Trace().Emit("input", {{"kind", "duration"}, {"hwnd", 0}});
+    }
+    // A preview ends when its host goes: the person closes the display settings.
+    HostWindowGone();
+}
+
+void HeadlessHost::DeliverInput() {
+    const uint32_t now = m_os->Clock().GetTickCount();
+    while (m_nextEvent < m_script.Timed.size() &&
+           static_cast<uint32_t>(m_script.Timed[m_nextEvent].AtMs) <= now) {
+        // Advance first: delivering may run nothing re-entrantly, but stay safe if it does.
+        const ScriptEvent ev = m_script.Timed[m_nextEvent++];
+        Deliver(ev);
+    }
+    if (m_durationMs && !m_durationDone && now >= static_cast<uint32_t>(*m_durationMs)) {
+        m_durationDone = true;
+        EndLikeUser();
+    }
+}
+
+void HeadlessHost::DrawWindow(HWND wnd, const Rect& clip) {
+    WindowManager& user = m_os->User();
+    Rect r;
+    const Surface* s = user.WindowSurface(wnd);
+    if (!s || !user.GetWindowRect(wnd, &r)) {
+        return;
+    }
+    const Rect visible =
+        r.Intersect(clip).Intersect({r.Left, r.Top, r.Left + s->Width(), r.Top + s->Height()});
+    if (visible.Empty()) {
+        return;
+    }
+    const int32_t width = visible.Width();
+    if (s->Format() == PixelFormat::Xrgb32) {
+        for (int32_t y = visible.Top; y < visible.Bottom; ++y) {
+            std::memcpy(m_screen.Row32(y) + visible.Left,
+                        s->Row32(y - r.Top) + (visible.Left - r.Left),
+                        static_cast<size_t>(width) * 4);
+        }
+    } else {
+        uint32_t colours[256];
+        for (int i = 0; i < 256; ++i) {
+            const RGBQUAD& q = s->Colors()[static_cast<size_t>(i)];
+            colours[i] = (static_cast<uint32_t>(q.Red) << 16) |
+                         (static_cast<uint32_t>(q.Green) << 8) | q.Blue;
+        }
+        for (int32_t y = visible.Top; y < visible.Bottom; ++y) {
+            const uint8_t* in = s->Row(y - r.Top) + (visible.Left - r.Left);
+            uint32_t* out = m_screen.Row32(y) + visible.Left;
+            for (int32_t x = 0; x < width; ++x) {
+                out[x] = colours[in[x]];
+            }
+        }
+    }
+    for (HWND c = user.NextChild(wnd, 0); c != 0; c = user.NextChild(wnd, c)) {
+        if (user.IsWindowVisible(c)) {
+            DrawWindow(c, visible);
+        }
+    }
+}
+
+PixelView HeadlessHost::ComposeView() {
+    WindowManager& user = m_os->User();
+    const Rect screen = m_screen.Bounds();
+    for (int32_t y = 0; y < screen.Bottom; ++y) {
+        std::memcpy(m_screen.Row32(y), m_desktop.Row32(y), static_cast<size_t>(screen.Right) * 4);
+    }
+    // The host window belongs to another program, beneath the program's own windows.
+    if (m_hostAlive) {
+        DrawWindow(m_hostWnd, screen);
+    }
+    for (HWND wnd : user.ZOrder()) {
+        if (user.IsWindowVisible(wnd)) {
+            DrawWindow(wnd, screen);
+        }
+    }
+    const Rect view = m_hostWnd != 0 ? m_hostRect.Intersect(screen) : screen;
+    const int32_t stride = m_screen.Stride() / 4;
+    return {m_screen.Row32(0) + static_cast<size_t>(view.Top) * static_cast<size_t>(stride) +
+                view.Left,
+            view.Width(), view.Height(), stride};
+}
+
+void HeadlessHost::TakeSnapshot(const Snapshot& shot, PixelView view) {
+    std::string error;
+    const bool ok = WritePng(shot.File, view, &error);
+    if (ok) {
+        m_os->Trace().Emit(
+            "snapshot",
+            {{"file", shot.File}, {"at", shot.AtMs}, {"time", m_os->Clock().GetTickCount()}});
+    } else {
+        m_os->Trace().Emit("snapshot", {{"file", shot.File}, {"at", shot.AtMs}, {"error", error}});
+        std::fprintf(stderr, "snapshot: %s\n", error.c_str());
+        if (m_failure.empty()) {
+            m_failure = error;
+        }
+    }
+}
+
+uint32_t HeadlessHost::FrameTime(uint64_t frame) const {
+    return static_cast<uint32_t>(frame * 1000 / static_cast<uint64_t>(m_fps));
+}
+
+void HeadlessHost::AfterMessages() {
+    const uint32_t now = m_os->Clock().GetTickCount();
+    const bool shotDue = m_nextSnapshot < m_snapshots.size() &&
+                         static_cast<uint32_t>(m_snapshots[m_nextSnapshot].AtMs) <= now;
+    const bool frameDue = m_gif.IsOpen() && FrameTime(m_nextFrame) <= now;
+    if (!shotDue && !frameDue) {
+        return;
+    }
+    const PixelView view = ComposeView();
+    while (m_nextSnapshot < m_snapshots.size() &&
+           static_cast<uint32_t>(m_snapshots[m_nextSnapshot].AtMs) <= now) {
+        TakeSnapshot(m_snapshots[m_nextSnapshot++], view);
+    }
+    if (frameDue) {
+        // Frames whose time passed while the clock jumped show the same picture, so the
+        // one frame taken stands for all of them.
+        if (!m_gif.AddFrame(view, FrameTime(m_nextFrame)) && m_failure.empty()) {
+            m_failure = m_gif.Error();
+        }
+        while (FrameTime(m_nextFrame) <= now) {
+            ++m_nextFrame;
+        }
+    }
+}
+
+int HeadlessHost::MessageBoxAnswer(std::string_view text, std::string_view, uint32_t flags) {
+    const ButtonSet& set = ButtonsOf(flags);
+    const uint32_t defaultIndex = (flags & MB_DEFMASK) >> 8;
+    const int fallback =
+        set.Buttons[defaultIndex < static_cast<uint32_t>(set.Count) ? defaultIndex : 0];
+    if (m_script.MessageBoxAnswers.empty()) {
+        return fallback;
+    }
+    const int answer = m_script.MessageBoxAnswers.front();
+    m_script.MessageBoxAnswers.pop_front();
+    if (std::find(set.Buttons, set.Buttons + set.Count, answer) == set.Buttons + set.Count) {
+        // A box cannot answer with a button it does not have; a person pressing Escape
+        // there gets its default button.
+        std::fprintf(stderr,
+                     "events: the message box \"%.*s\" has no such button; its default is taken\n",
+                     static_cast<int>(text.size()), text.data());
+        return fallback;
+    }
+    return answer;
 }
 
 PasswordAnswer HeadlessHost::PasswordPrompt() {
-    return PasswordAnswer::Accept;
+    if (m_script.PasswordAnswers.empty()) {
+        return PasswordAnswer::Cancel;
+    }
+    const PasswordAnswer answer = m_script.PasswordAnswers.front();
+    m_script.PasswordAnswers.pop_front();
+    return answer;
+}
+
+void HeadlessHost::Finish() {
+    if (m_finished || !m_os) {
+        return;
+    }
+    m_finished = true;
+    const uint32_t now = m_os->Clock().GetTickCount();
+    // Snapshots for times the run did not reach show the screen as the run left it.
+    if (m_nextSnapshot < m_snapshots.size() || (m_gif.IsOpen() && m_nextFrame == 0)) {
+        const PixelView view = ComposeView();
+        while (m_nextSnapshot < m_snapshots.size()) {
+            TakeSnapshot(m_snapshots[m_nextSnapshot++], view);
+        }
+        if (m_gif.IsOpen() && m_nextFrame == 0) {
+            m_gif.AddFrame(view, 0);
+        }
+    }
+    if (m_gif.IsOpen() && !m_gif.Finish(now, 1000 / static_cast<uint32_t>(m_fps)) &&
+        m_failure.empty()) {
+        m_failure = m_gif.Error();
+    }
+    if (!m_failure.empty()) {
+        throw PlatformError(m_failure);
+    }
 }
 
 } // namespace qv

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/user.h"
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qv {
+
+// What a scripted user does at a given time.
+enum class ScriptAction : uint8_t {
+    MouseMove,   // X, Y on the screen
+    MouseDown,   // Button, at the last mouse position
+    KeyDown,     // Key (a virtual-key code)
+    Close,       // WM_CLOSE to the saver window
+    DestroyHost, // the virtual host window of a preview goes away
+};
+
+enum class MouseButton : uint8_t { Left, Right, Middle };
+
+struct ScriptEvent {
+    int32_t AtMs = 0;
+    ScriptAction Action = ScriptAction::MouseMove;
+    int32_t X = 0;
+    int32_t Y = 0;
+    MouseButton Button = MouseButton::Left;
+    uint32_t Key = 0;
+    int32_t Line = 0; // where it stands in the file, for messages
+};
+
+// An events file, read: the timed events in the order they are due (file order for equal
+// times) and the answers that prompts take one by one.
+struct EventScript {
+    std::vector<ScriptEvent> Timed;
+    std::deque<int> MessageBoxAnswers; // IDOK, IDCANCEL, IDYES, IDNO
+    std::deque<PasswordAnswer> PasswordAnswers;
+};
+
+// Reads an events file's text. One event a line; '#' starts a comment; blank lines are
+// skipped. Timed events: "MS mouse-move X Y", "MS mouse-down [left|right|middle]",
+// "MS key-down NAME", "MS close", "MS destroy-host". Answers: "answer msgbox
+// OK|CANCEL|YES|NO", "answer password accept|reject|cancel". Throws UsageError
+// "name:line: message" for the first malformed line.
+EventScript ParseEventScript(std::string_view text, const std::string& name);
+
+// Reads and parses the file; a file that cannot be read or is larger than 16 MiB is a
+// UsageError too.
+EventScript LoadEventScript(const std::string& file);
+
+// The virtual-key code of a key name ("A", "7", "ESCAPE", "F5"; case-insensitive), or 0.
+uint32_t VirtualKeyFromName(std::string_view name);
+
+} // namespace qv

@@ -1,0 +1,322 @@
+#include "raster/engine.h"
+#include "raster/target.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace qv {
+namespace {
+
+// Background mode 1: scrolls the capture by the viewport's movement, fetches the strips
+// of the screen that entered it, and copies the capture into the frame buffer.
+void ComposeCapture(EngineContext& ctx, int32_t x, int32_t y) {
+    RasterEngine& e = ctx.Engine;
+    if (e.PrevX == kNothingPresented) {
+        AdoptScreenPalette(ctx, x, y);
+    }
+    if (e.CaptureDC == 0 || e.WindowDC == 0) {
+        return;
+    }
+    Gdi& gdi = ctx.Os.Gdi();
+    const int32_t w = e.ViewportW;
+    const int32_t h = e.ViewportH;
+    const int32_t dx = x - e.PrevX;
+    const int32_t dy = y - e.PrevY;
+    if (dx != 0 || dy != 0) {
+        gdi.BitBlt(e.CaptureDC, -dx, -dy, w, h, e.CaptureDC, 0, 0, SRCCOPY);
+    }
+    if (dx < 0) {
+        gdi.BitBlt(e.CaptureDC, 0, 0, -dx, h, e.WindowDC, x, y, SRCCOPY);
+    } else if (dx > 0) {
+        gdi.BitBlt(e.CaptureDC, w - dx, 0, dx, h, e.WindowDC, e.PrevX + w, y, SRCCOPY);
+    }
+    if (dy < 0) {
+        gdi.BitBlt(e.CaptureDC, 0, 0, w, -dy, e.WindowDC, x, y, SRCCOPY);
+    } else if (dy > 0) {
+        gdi.BitBlt(e.CaptureDC, 0, h - dy, w, dy, e.WindowDC, x, e.PrevY + h, SRCCOPY);
+    }
+    // A copy of the header: the colour table it returns must not replace the palette.
+    BITMAPINFO info = e.FrameHeader;
+    gdi.GetDIBits(e.WindowDC, e.CaptureBitmap, 0, static_cast<uint32_t>(h), e.FrameBuffer.data(),
+                  &info, DIB_RGB_COLORS);
+    e.PrevX = x;
+    e.PrevY = y;
+}
+
+void ComposeBackground(EngineContext& ctx, int32_t x, int32_t y) {
+    RasterEngine& e = ctx.Engine;
+    switch (e.BackgroundMode) {
+    case kBackgroundCapture:
+        ComposeCapture(ctx, x, y);
+        break;
+    case kBackgroundTile:
+        DrawTiledBackground(ctx, -1, e.BackgroundPicture, x, y);
+        break;
+    case kBackgroundCentre:
+        DrawCentredBackground(ctx, -1, e.BackgroundPicture, x, y);
+        break;
+    default:
+        std::fill(e.FrameBuffer.begin(), e.FrameBuffer.end(), uint8_t{0});
+        break;
+    }
+}
+
+// Picture n centred in the frame buffer. Unlike the frame's other steps this clips: a
+// picture larger than the viewport shows its middle instead of writing past the buffer.
+template <bool Keyed>
+void CopyCentred(RasterEngine& e, int32_t n) {
+    if (n < 0 || n >= e.PictureTotal || e.Pictures[static_cast<size_t>(n)].Pixels.empty() ||
+        e.FrameBuffer.empty()) {
+        return;
+    }
+    const PictureSlot& p = e.Pictures[static_cast<size_t>(n)];
+    const int32_t left = (e.ViewportW - p.Width()) / 2;
+    const int32_t bottom = (e.ViewportH - p.Height()) / 2;
+    const int32_t c0 = std::max(0, -left);
+    const int32_t c1 = std::min(p.Width(), e.ViewportW - left);
+    const int32_t r0 = std::max(0, -bottom);
+    const int32_t r1 = std::min(p.Height(), e.ViewportH - bottom);
+    const uint8_t key = p.KeyColour();
+    for (int32_t r = r0; r < r1; ++r) {
+        const uint8_t* src = p.Pixels.data() + static_cast<size_t>(r) * p.Stride;
+        const size_t at = static_cast<size_t>(bottom + r) * e.ViewportW + left;
+        if (e.HighColour) {
+            auto* dst = reinterpret_cast<uint16_t*>(e.FrameBuffer.data()) + at;
+            for (int32_t c = c0; c < c1; ++c) {
+                if (!Keyed || src[c] != key) {
+                    dst[c] = e.Rgb555[src[c]];
+                }
+            }
+        } else {
+            uint8_t* dst = e.FrameBuffer.data() + at;
+            for (int32_t c = c0; c < c1; ++c) {
+                if (!Keyed || src[c] != key) {
+                    dst[c] = src[c];
+                }
+            }
+        }
+    }
+}
+
+void PresentFrame(EngineContext& ctx, int32_t x, int32_t y) {
+    RasterEngine& e = ctx.Engine;
+    if (!e.FrameBuffer.empty()) {
+        PresentPixels(ctx, x, y, e.FrameBuffer.data(), e.FrameHeader);
+    }
+}
+
+} // namespace
+
+void ShowPictureKeyed(EngineContext& ctx, int32_t x, int32_t y, int32_t n) {
+    ComposeBackground(ctx, x, y);
+    CopyCentred<true>(ctx.Engine, n);
+    PresentFrame(ctx, x, y);
+}
+
+void ShowPicture(EngineContext& ctx, int32_t x, int32_t y, int32_t n) {
+    ComposeBackground(ctx, x, y);
+    CopyCentred<false>(ctx.Engine, n);
+    PresentFrame(ctx, x, y);
+}
+
+void ShowScene(EngineContext& ctx, int32_t x, int32_t y) {
+    ComposeBackground(ctx, x, y);
+    RenderScene(ctx);
+    PresentFrame(ctx, x, y);
+}
+
+void PresentPixels(EngineContext& ctx, int32_t x, int32_t y, const uint8_t* pixels,
+                   const BITMAPINFO& header) {
+    RasterEngine& e = ctx.Engine;
+    if (e.WindowDC == 0 || pixels == nullptr) {
+        return;
+    }
+    const int32_t w = header.bmiHeader.biWidth;
+    const int32_t h = header.bmiHeader.biHeight;
+    ctx.Os.Gdi().SetDIBitsToDevice(e.WindowDC, x, y, w, h, 0, 0, 0, static_cast<uint32_t>(h),
+                                   pixels, &header, DIB_RGB_COLORS);
+}
+
+void PresentMoved(EngineContext& ctx, int32_t x, int32_t y, const uint8_t* pixels,
+                  const BITMAPINFO& header) {
+    RasterEngine& e = ctx.Engine;
+    const Rect next{x, y, x + header.bmiHeader.biWidth, y + header.bmiHeader.biHeight};
+    const Rect prev = e.MovedRect;
+    if (prev.Left != kNothingPresented && e.WindowDC != 0) {
+        // Each strip of the old place that the new one leaves spans the old place's whole
+        // extent in the other direction.
+        Gdi& gdi = ctx.Os.Gdi();
+        if (next.Left > prev.Left) {
+            gdi.Rectangle(e.WindowDC, prev.Left, prev.Top, std::min(next.Left, prev.Right),
+                          prev.Bottom);
+        }
+        if (next.Right < prev.Right) {
+            gdi.Rectangle(e.WindowDC, std::max(next.Right, prev.Left), prev.Top, prev.Right,
+                          prev.Bottom);
+        }
+        if (next.Top > prev.Top) {
+            gdi.Rectangle(e.WindowDC, prev.Left, prev.Top, prev.Right,
+                          std::min(next.Top, prev.Bottom));
+        }
+        if (next.Bottom < prev.Bottom) {
+            gdi.Rectangle(e.WindowDC, prev.Left, std::max(next.Bottom, prev.Top), prev.Right,
+                          prev.Bottom);
+        }
+    }
+    PresentPixels(ctx, x, y, pixels, header);
+    e.MovedRect = next;
+}
+
+void DrawCentredBackground(EngineContext& ctx, int32_t dst, int32_t src, int32_t x, int32_t y) {
+    RasterEngine& e = ctx.Engine;
+    PixelTarget t = TargetFor(e, dst);
+    if (t.Pixels == nullptr) {
+        return;
+    }
+    if (dst == -1) {
+        std::fill(e.FrameBuffer.begin(), e.FrameBuffer.end(), uint8_t{0});
+    }
+    const PictureSlot* p = PictureFor(e, src);
+    if (p == nullptr) {
+        return;
+    }
+    // Screen position of the picture's top-left pixel.
+    const int32_t ox = (e.ScreenWidth - p->Width()) / 2;
+    const int32_t oy = (e.ScreenHeight - p->Height()) / 2;
+    // Overlap in the target's own columns and screen-order rows.
+    const int32_t c0 = std::max(0, ox - x);
+    const int32_t c1 = std::min(t.Width, ox + p->Width() - x);
+    const int32_t s0 = std::max(0, oy - y);
+    const int32_t s1 = std::min(t.Height, oy + p->Height() - y);
+    for (int32_t s = s0; s < s1; ++s) {
+        const int32_t pictureRow = p->Height() - 1 - (y + s - oy);
+        const uint8_t* from =
+            p->Pixels.data() + static_cast<size_t>(pictureRow) * p->Stride + (x + c0 - ox);
+        uint8_t* to = t.Row(t.Height - 1 - s);
+        std::memcpy(to + c0, from, static_cast<size_t>(std::max(c1 - c0, 0)));
+    }
+}
+
+void DrawTiledBackground(EngineContext& ctx, int32_t dst, int32_t src, int32_t x, int32_t y) {
+    RasterEngine& e = ctx.Engine;
+    PixelTarget t = TargetFor(e, dst);
+    const PictureSlot* p = PictureFor(e, src);
+    if (t.Pixels == nullptr || p == nullptr) {
+        return;
+    }
+    const int32_t pw = p->Width();
+    const int32_t ph = p->Height();
+    const int32_t ox = (e.ScreenWidth - pw) / 2;
+    const int32_t oy = (e.ScreenHeight - ph) / 2;
+    // The tile column and row under the target's first pixel, on the grid anchored at the
+    // centred picture.
+    auto floorMod = [](int64_t a, int64_t m) { return static_cast<int32_t>(((a % m) + m) % m); };
+    const int32_t firstColumn = floorMod(static_cast<int64_t>(x) - ox, pw);
+    const int32_t firstRow = floorMod(static_cast<int64_t>(y) - oy, ph);
+    int32_t screenRow = firstRow; // picture row in screen order
+    for (int32_t s = 0; s < t.Height; ++s) {
+        const uint8_t* from =
+            p->Pixels.data() + static_cast<size_t>(ph - 1 - screenRow) * p->Stride;
+        uint8_t* to = t.Row(t.Height - 1 - s);
+        int32_t column = 0;
+        int32_t pc = firstColumn;
+        while (column < t.Width) {
+            const int32_t run = std::min(pw - pc, t.Width - column);
+            std::memcpy(to + column, from + pc, static_cast<size_t>(run));
+            column += run;
+            pc = 0;
+        }
+        if (++screenRow == ph) {
+            screenRow = 0;
+        }
+    }
+}
+
+void MaskedZoomCopy(EngineContext& ctx, int32_t dst, int32_t src, int32_t mask, int32_t factor) {
+    RasterEngine& e = ctx.Engine;
+    PictureSlot* d = PictureFor(e, dst);
+    const PictureSlot* s = PictureFor(e, src);
+    const PictureSlot* m = PictureFor(e, mask);
+    if (d == nullptr || s == nullptr || m == nullptr) {
+        return;
+    }
+    factor = std::max(factor, 1);
+    const int32_t rows = std::min(d->Height(), m->Height());
+    const int32_t columns = std::min(d->Width(), m->Width());
+    for (int32_t r = 0; r < rows; ++r) {
+        const int32_t sr = r / factor;
+        if (sr >= s->Height()) {
+            break;
+        }
+        const uint8_t* mrow = m->Pixels.data() + static_cast<size_t>(r) * m->Stride;
+        const uint8_t* srow = s->Pixels.data() + static_cast<size_t>(sr) * s->Stride;
+        uint8_t* drow = d->Pixels.data() + static_cast<size_t>(r) * d->Stride;
+        const int32_t limit = std::min(columns, s->Width() * factor);
+        for (int32_t c = 0; c < limit; ++c) {
+            if (mrow[c] != 0) {
+                drow[c] = srow[c / factor];
+            }
+        }
+    }
+}
+
+void AndPictures(EngineContext& ctx, int32_t a, int32_t b) {
+    RasterEngine& e = ctx.Engine;
+    PictureSlot* pa = PictureFor(e, a);
+    const PictureSlot* pb = PictureFor(e, b);
+    if (pa == nullptr || pb == nullptr) {
+        return;
+    }
+    // Four bytes at a time over the bytes both pictures hold.
+    const size_t size = std::min(pa->Pixels.size(), pb->Pixels.size());
+    uint8_t* x = pa->Pixels.data();
+    const uint8_t* y = pb->Pixels.data();
+    size_t i = 0;
+    for (; i + 4 <= size; i += 4) {
+        uint32_t u = 0;
+        uint32_t v = 0;
+        std::memcpy(&u, x + i, 4);
+        std::memcpy(&v, y + i, 4);
+        u &= v;
+        std::memcpy(x + i, &u, 4);
+    }
+    for (; i < size; ++i) {
+        x[i] &= y[i];
+    }
+}
+
+void MergePictures(EngineContext& ctx, int32_t a, int32_t b, int32_t dx, int32_t dy) {
+    RasterEngine& e = ctx.Engine;
+    if (!(-e.ViewportW < dx && dx <= e.ViewportW && -e.ViewportH < dy && dy <= e.ViewportH)) {
+        return;
+    }
+    PictureSlot* pa = PictureFor(e, a);
+    PictureSlot* pb = PictureFor(e, b);
+    if (pa == nullptr || pb == nullptr || pa == pb) {
+        return;
+    }
+    // b's top-left corner lies (dx, dy) screen pixels from a's. Both are laid out with the
+    // viewport stride; a row or column outside either picture is skipped.
+    const int32_t pitch = e.ViewportW;
+    const int32_t aw = std::min(pa->Width(), pitch);
+    const int32_t bw = std::min(pb->Width(), pitch);
+    const int32_t c0 = std::max(0, dx);
+    const int32_t c1 = std::min(aw, dx + bw);
+    for (int32_t s = std::max(0, dy); s < std::min(pa->Height(), dy + pb->Height()); ++s) {
+        const int64_t ra = static_cast<int64_t>(pa->Height() - 1 - s) * pitch;
+        const int64_t rb = static_cast<int64_t>(pb->Height() - 1 - (s - dy)) * pitch;
+        for (int32_t c = c0; c < c1; ++c) {
+            const int64_t ia = ra + c;
+            const int64_t ib = rb + c - dx;
+            if (ia + 1 > pa->Size || ib + 1 > pb->Size) {
+                continue;
+            }
+            const uint8_t v =
+                pa->Pixels[static_cast<size_t>(ia)] | pb->Pixels[static_cast<size_t>(ib)];
+            pa->Pixels[static_cast<size_t>(ia)] = v;
+            pb->Pixels[static_cast<size_t>(ib)] = v;
+        }
+    }
+}
+
+} // namespace qv

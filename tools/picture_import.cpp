@@ -1,0 +1,185 @@
+#include "picture_import.h"
+
+#include "show/picture_codec.h"
+#include "tool_error.h"
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <libimagequant.h>
+#include <memory>
+#include <stb_image.h>
+#include <unordered_map>
+
+namespace qv::tool {
+namespace {
+
+uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+    return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
+           (static_cast<uint32_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+
+// An 8-bit BMP (uncompressed or RLE8) whose colour table has all 256 entries.
+std::optional<IndexedPicture> ReadFullPaletteBmp(const std::vector<uint8_t>& b) {
+    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') {
+        return std::nullopt;
+    }
+    const uint32_t pixelsAt = Le32(b, 10);
+    const uint32_t infoSize = Le32(b, 14);
+    if (infoSize < 40 || infoSize > 256) {
+        return std::nullopt;
+    }
+    const auto width = static_cast<int32_t>(Le32(b, 18));
+    const auto rawHeight = static_cast<int32_t>(Le32(b, 22));
+    const uint16_t bits = static_cast<uint16_t>(b[28] | (b[29] << 8));
+    const uint32_t compression = Le32(b, 30);
+    const uint32_t used = Le32(b, 46);
+    if (bits != 8 || (used != 0 && used != 256) || (compression != 0 && compression != 1) ||
+        width <= 0 || width > 65535 || rawHeight == 0 || rawHeight < -65535 || rawHeight > 65535 ||
+        (compression == 1 && rawHeight < 0)) {
+        return std::nullopt;
+    }
+    if (static_cast<int64_t>((width + 3) & ~3) * (rawHeight < 0 ? -rawHeight : rawHeight) >
+        kMaxPictureBytes) {
+        return std::nullopt;
+    }
+    const size_t paletteAt = 14 + infoSize;
+    if (paletteAt + 1024 > b.size() || pixelsAt > b.size()) {
+        return std::nullopt;
+    }
+    IndexedPicture p;
+    p.Width = width;
+    p.Height = rawHeight < 0 ? -rawHeight : rawHeight;
+    for (size_t i = 0; i < 256; ++i) {
+        const size_t c = paletteAt + 4 * i;
+        p.Palette[i] = RGBQUAD{b[c], b[c + 1], b[c + 2], 0};
+    }
+    const size_t stride = static_cast<size_t>(p.Stride());
+    const size_t bytes = stride * static_cast<size_t>(p.Height);
+    p.Pixels.assign(bytes, 0);
+    const std::span<const uint8_t> data(b.data() + pixelsAt, b.size() - pixelsAt);
+    if (compression == 1) {
+        DecodeRle8(data, p.Pixels, static_cast<int32_t>(stride));
+    } else {
+        if (data.size() < bytes) {
+            return std::nullopt;
+        }
+        std::memcpy(p.Pixels.data(), data.data(), bytes);
+        if (rawHeight < 0) {
+            // Top-down rows: the player keeps them bottom-up.
+            std::vector<uint8_t> flipped(bytes);
+            for (size_t y = 0; y < static_cast<size_t>(p.Height); ++y) {
+                std::memcpy(&flipped[y * stride],
+                            &p.Pixels[(static_cast<size_t>(p.Height) - 1 - y) * stride], stride);
+            }
+            p.Pixels = std::move(flipped);
+        }
+    }
+    return p;
+}
+
+// Colour key of an RGBA pixel, alpha ignored.
+uint32_t Rgb(const uint8_t* px) {
+    return static_cast<uint32_t>(px[0]) << 16 | static_cast<uint32_t>(px[1]) << 8 | px[2];
+}
+
+// Pictures with at most 256 colours keep them exactly, in order of first appearance
+// (top row first). Empty when there are more.
+bool ExactPalette(const uint8_t* rgba, IndexedPicture& p) {
+    std::unordered_map<uint32_t, uint8_t> index;
+    size_t next = 0;
+    const size_t stride = static_cast<size_t>(p.Stride());
+    for (int32_t y = 0; y < p.Height; ++y) {
+        uint8_t* row = &p.Pixels[static_cast<size_t>(p.Height - 1 - y) * stride];
+        for (int32_t x = 0; x < p.Width; ++x) {
+            const uint8_t* px = rgba + 4 * (static_cast<size_t>(y) * static_cast<size_t>(p.Width) +
+                                            static_cast<size_t>(x));
+            const uint32_t key = Rgb(px);
+            auto it = index.find(key);
+            if (it == index.end()) {
+                if (next == 256) {
+                    return false;
+                }
+                p.Palette[next] = RGBQUAD{px[2], px[1], px[0], 0};
+                it = index.emplace(key, static_cast<uint8_t>(next++)).first;
+            }
+            row[x] = it->second;
+        }
+    }
+    return true;
+}
+
+void Quantize(std::vector<uint8_t>& rgba, IndexedPicture& p, const std::string& field) {
+    struct Free {
+        void operator()(liq_attr* a) const { liq_attr_destroy(a); }
+        void operator()(liq_image* i) const { liq_image_destroy(i); }
+        void operator()(liq_result* r) const { liq_result_destroy(r); }
+    };
+    std::unique_ptr<liq_attr, Free> attr(liq_attr_create());
+    liq_set_max_colors(attr.get(), 256);
+    std::unique_ptr<liq_image, Free> image(
+        liq_image_create_rgba(attr.get(), rgba.data(), p.Width, p.Height, 0));
+    liq_result* raw = nullptr;
+    if (!image || liq_image_quantize(image.get(), attr.get(), &raw) != LIQ_OK) {
+        throw ManifestError(field + ": cannot reduce the picture to 256 colours");
+    }
+    std::unique_ptr<liq_result, Free> result(raw);
+    liq_set_dithering_level(result.get(), 1.0f);
+    std::vector<uint8_t> indexes(static_cast<size_t>(p.Width) * static_cast<size_t>(p.Height));
+    if (liq_write_remapped_image(result.get(), image.get(), indexes.data(), indexes.size()) !=
+        LIQ_OK) {
+        throw ManifestError(field + ": cannot reduce the picture to 256 colours");
+    }
+    const liq_palette* palette = liq_get_palette(result.get());
+    for (unsigned i = 0; i < palette->count && i < 256; ++i) {
+        p.Palette[i] =
+            RGBQUAD{palette->entries[i].b, palette->entries[i].g, palette->entries[i].r, 0};
+    }
+    const size_t stride = static_cast<size_t>(p.Stride());
+    for (int32_t y = 0; y < p.Height; ++y) {
+        std::memcpy(&p.Pixels[static_cast<size_t>(p.Height - 1 - y) * stride],
+                    &indexes[static_cast<size_t>(y) * static_cast<size_t>(p.Width)],
+                    static_cast<size_t>(p.Width));
+    }
+}
+
+} // namespace
+
+IndexedPicture ImportPicture(const std::filesystem::path& file, const std::string& field) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        throw ManifestError(field + ": cannot open '" + file.string() + "'");
+    }
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    if (auto bmp = ReadFullPaletteBmp(bytes)) {
+        return std::move(*bmp);
+    }
+    int width = 0;
+    int height = 0;
+    int channels = 0;
+    stbi_uc* decoded = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width,
+                                             &height, &channels, 4);
+    if (!decoded) {
+        throw ManifestError(field + ": '" + file.string() +
+                            "' is not a PNG, JPEG or BMP picture (" + stbi_failure_reason() + ")");
+    }
+    std::vector<uint8_t> rgba(decoded, decoded + static_cast<size_t>(width) *
+                                                     static_cast<size_t>(height) * 4);
+    stbi_image_free(decoded);
+    if (static_cast<int64_t>((width + 3) & ~3) * height > kMaxPictureBytes) {
+        throw ManifestError(field + ": " + std::to_string(width) + "x" + std::to_string(height) +
+                            " is larger than the player loads (4194304 bytes)");
+    }
+    IndexedPicture p;
+    p.Width = width;
+    p.Height = height;
+    p.Pixels.assign(static_cast<size_t>(p.Stride()) * static_cast<size_t>(height), 0);
+    if (!ExactPalette(rgba.data(), p)) {
+        p.Palette = {};
+        Quantize(rgba, p, field);
+    }
+    return p;
+}
+
+} // namespace qv::tool

@@ -1,0 +1,498 @@
+#include "show_build.h"
+
+#include "ansi_text.h"
+#include "picture_import.h"
+#include "picture_record.h"
+#include "show/show_writer.h"
+#include "show/style_params.h"
+#include "tool_error.h"
+
+#include <algorithm>
+#include <limits>
+#include <set>
+
+namespace qv::tool {
+namespace {
+
+using Json = nlohmann::json;
+
+// Header fields by kind, as the manifest names them.
+const std::set<std::string> kIntFields = {
+    "ExtraFileCount", "ShowDataSize", "LogoOffset", "DiskCount",   "LogoKind",  "TransitionType",
+    "SoundLoop",      "SpareValue",   "BannerSize", "BannerColor", "ClockSize", "ClockColor"};
+const std::set<std::string> kFlagFields = {"BannerBold", "BannerItalic", "ClockBold",
+                                           "ClockItalic"};
+const std::set<std::string> kTextFields = {
+    "SaverFileName", "SaverTitle", "AboutText",  "ClientText",  "SoundFile", "BannerPlace",
+    "BannerText",    "BannerFont", "ClockPlace", "ClockFormat", "ClockFont"};
+const std::set<std::string> kOtherKeys = {
+    "ExtraFileSize", "ExtraFileName", "Parameters",   "Pictures", "Logo",
+    "Raw",           "RawHeader",     "PictureTable", "Truncate", "Info"};
+// What info writes about a picture; build takes such entries (without "File") as comments.
+const std::set<std::string> kPictureInfoKeys = {
+    "Index", "Offset", "Width", "Height", "ColorsUsed", "ColorsImportant", "ImageSize", "Problem"};
+
+int32_t ToInt(const Json& v, const std::string& field) {
+    if (v.is_boolean()) {
+        return v.get<bool>() ? 1 : 0;
+    }
+    if (v.is_number_integer()) {
+        // Colours and other unsigned values up to 0xFFFFFFFF keep their bits.
+        if (v.is_number_unsigned()) {
+            const auto u = v.get<uint64_t>();
+            if (u <= std::numeric_limits<uint32_t>::max()) {
+                return static_cast<int32_t>(static_cast<uint32_t>(u));
+            }
+        } else {
+            const auto i = v.get<int64_t>();
+            if (i >= std::numeric_limits<int32_t>::min() &&
+                i <= std::numeric_limits<int32_t>::max()) {
+                return static_cast<int32_t>(i);
+            }
+        }
+        throw ManifestError(field + ": " + v.dump() + " does not fit in 32 bits");
+    }
+    throw ManifestError(field + ": expected an integer, got " + std::string(v.type_name()));
+}
+
+std::string ToText(const Json& v, const std::string& field) {
+    if (!v.is_string()) {
+        throw ManifestError(field + ": expected a string, got " + std::string(v.type_name()));
+    }
+    const std::optional<std::string> ansi = Utf8ToAnsi(v.get<std::string>());
+    if (!ansi) {
+        throw ManifestError(field + ": holds a character the show file's code page (1252) lacks");
+    }
+    if (ansi->find('\0') != std::string::npos) {
+        throw ManifestError(field + ": a text cannot hold a zero character (use Raw)");
+    }
+    return *ansi;
+}
+
+const Json& ArrayOf(const Json& v, const std::string& field) {
+    if (!v.is_array()) {
+        throw ManifestError(field + ": expected an array, got " + std::string(v.type_name()));
+    }
+    return v;
+}
+
+std::vector<uint8_t> ParseHex(const std::string& hex, const std::string& field) {
+    std::vector<uint8_t> bytes;
+    std::string digits;
+    for (const char c : hex) {
+        if (c == ' ') {
+            continue;
+        }
+        if (!std::isxdigit(static_cast<unsigned char>(c))) {
+            throw ManifestError(field + ": '" + std::string(1, c) + "' is not a hex digit");
+        }
+        digits += c;
+    }
+    if (digits.size() % 2 != 0) {
+        throw ManifestError(field + ": an odd number of hex digits");
+    }
+    for (size_t i = 0; i < digits.size(); i += 2) {
+        bytes.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
+    }
+    return bytes;
+}
+
+// Raw items: {"Int": n}, {"Str": "text"} (with its zero byte), {"Bytes": "hex"}.
+void WriteRaw(ShowWriter& w, const Json& items, const std::string& field) {
+    ArrayOf(items, field);
+    for (size_t i = 0; i < items.size(); ++i) {
+        const std::string name = field + "[" + std::to_string(i) + "]";
+        const Json& item = items[i];
+        if (!item.is_object() || item.size() != 1) {
+            throw ManifestError(name + ": expected one of {\"Int\": n}, {\"Str\": \"text\"}, "
+                                       "{\"Bytes\": \"hex\"}");
+        }
+        const auto& [key, value] = *item.items().begin();
+        if (key == "Int") {
+            w.WriteInt(ToInt(value, name + ".Int"));
+        } else if (key == "Str") {
+            w.WriteStr(ToText(value, name + ".Str"));
+        } else if (key == "Bytes") {
+            if (!value.is_string()) {
+                throw ManifestError(name + ".Bytes: expected a string of hex digits");
+            }
+            const std::vector<uint8_t> bytes = ParseHex(value.get<std::string>(), name + ".Bytes");
+            w.WriteBytes(bytes.data(), bytes.size());
+        } else {
+            throw ManifestError(name + ": unknown raw item '" + key + "' (Int, Str or Bytes)");
+        }
+    }
+}
+
+// The header: the extra-file entries, then fields 3 to 30 by the show writer. Returns the
+// offset of LogoOffset in the bytes.
+size_t WriteHeader(ShowWriter& w, const Json& m, std::vector<std::string>& warnings) {
+    (void)warnings;
+    ShowRecord s;
+    int32_t spare = 0;
+    std::vector<int32_t> sizes;
+    std::vector<std::string> names;
+    if (m.contains("ExtraFileSize")) {
+        for (const Json& v : ArrayOf(m["ExtraFileSize"], "ExtraFileSize")) {
+            sizes.push_back(ToInt(v, "ExtraFileSize[" + std::to_string(sizes.size()) + "]"));
+        }
+    }
+    if (m.contains("ExtraFileName")) {
+        for (const Json& v : ArrayOf(m["ExtraFileName"], "ExtraFileName")) {
+            names.push_back(ToText(v, "ExtraFileName[" + std::to_string(names.size()) + "]"));
+        }
+    }
+    if (sizes.size() != names.size()) {
+        throw ManifestError("ExtraFileSize and ExtraFileName: " + std::to_string(sizes.size()) +
+                            " sizes but " + std::to_string(names.size()) + " names");
+    }
+    int32_t count = static_cast<int32_t>(sizes.size());
+    if (m.contains("ExtraFileCount")) {
+        count = ToInt(m["ExtraFileCount"], "ExtraFileCount");
+        const bool matches =
+            count == static_cast<int32_t>(sizes.size()) || (count <= 0 && sizes.empty());
+        if (!matches) {
+            throw ManifestError("ExtraFileCount: " + std::to_string(count) + " but " +
+                                std::to_string(sizes.size()) +
+                                " ExtraFileSize/ExtraFileName entries (use RawHeader for a "
+                                "mismatch)");
+        }
+    }
+
+    for (const auto& [key, value] : m.items()) {
+        if (key == "ExtraFileCount") {
+            continue;
+        }
+        if (kIntFields.count(key)) {
+            const int32_t v = ToInt(value, key);
+            if (key == "ShowDataSize")
+                s.ShowDataSize = v;
+            else if (key == "LogoOffset")
+                s.LogoOffset = v;
+            else if (key == "DiskCount")
+                s.DiskCount = v;
+            else if (key == "LogoKind")
+                s.LogoKind = v;
+            else if (key == "TransitionType")
+                s.TransitionType = v;
+            else if (key == "SoundLoop")
+                s.SoundLoop = v;
+            else if (key == "SpareValue")
+                spare = v;
+            else if (key == "BannerSize")
+                s.BannerSize = v;
+            else if (key == "BannerColor")
+                s.BannerColor = static_cast<uint32_t>(v);
+            else if (key == "ClockSize")
+                s.ClockSize = v;
+            else if (key == "ClockColor")
+                s.ClockColor = static_cast<uint32_t>(v);
+        } else if (kFlagFields.count(key)) {
+            // Flags are tested on their low byte; they are written as 0 or 1.
+            const bool on = (ToInt(value, key) & 0xFF) != 0;
+            if (key == "BannerBold")
+                s.BannerBold = on;
+            else if (key == "BannerItalic")
+                s.BannerItalic = on;
+            else if (key == "ClockBold")
+                s.ClockBold = on;
+            else
+                s.ClockItalic = on;
+        } else if (kTextFields.count(key)) {
+            std::string t = ToText(value, key);
+            if (key == "SaverFileName")
+                s.SaverFileName = std::move(t);
+            else if (key == "SaverTitle")
+                s.SaverTitle = std::move(t);
+            else if (key == "AboutText")
+                s.AboutText = std::move(t);
+            else if (key == "ClientText")
+                s.ClientText = std::move(t);
+            else if (key == "SoundFile")
+                s.SoundFile = std::move(t);
+            else if (key == "BannerPlace")
+                s.BannerPlace = std::move(t);
+            else if (key == "BannerText")
+                s.BannerText = std::move(t);
+            else if (key == "BannerFont")
+                s.BannerFont = std::move(t);
+            else if (key == "ClockPlace")
+                s.ClockPlace = std::move(t);
+            else if (key == "ClockFormat")
+                s.ClockFormat = std::move(t);
+            else
+                s.ClockFont = std::move(t);
+        } else if (!kOtherKeys.count(key)) {
+            throw ManifestError("unknown key '" + key +
+                                "' (header fields by name, Parameters, Pictures, Logo, Raw, "
+                                "RawHeader, PictureTable, Truncate)");
+        }
+    }
+
+    w.WriteInt(count);
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        w.WriteInt(sizes[i]);
+        w.WriteStr(names[i]);
+    }
+    // The show writer writes fields 3 to 30 after an empty extra-file list.
+    ShowWriter rest;
+    WriteShowHeader(rest, s, spare);
+    const size_t logoOffsetAt = w.Size() + 4;
+    w.WriteBytes(rest.Bytes().data() + 4, rest.Size() - 4);
+    return logoOffsetAt;
+}
+
+const ParamField* FindField(const StyleParams& style, const std::string& name) {
+    for (const ParamField& f : style.Fields) {
+        if (name == f.Name) {
+            return &f;
+        }
+    }
+    return nullptr;
+}
+
+void WriteParameters(ShowWriter& w, const Json& m, int32_t transitionType,
+                     std::vector<std::string>& warnings) {
+    const Json& given = m["Parameters"];
+    if (!given.is_object()) {
+        throw ManifestError("Parameters: expected an object of fields by name");
+    }
+    const TransitionStyle t = FindTransitionStyle(transitionType);
+    if (!t.Style) {
+        throw ManifestError("Parameters: TransitionType " + std::to_string(transitionType) +
+                            " names no style (1 to 16)");
+    }
+    const std::string where = std::string(t.Style->StyleName) +
+                              (t.Style->ModeCount > 1 ? " mode " + std::to_string(t.Mode) : "") +
+                              " (TransitionType " + std::to_string(transitionType) + ")";
+    ParamBlock block;
+    std::set<std::string> used;
+    for (const ParamField& f : t.Style->Fields) {
+        if (!FieldPresent(f, t.Mode, block) || block.Find(f.Name)) {
+            continue;
+        }
+        const std::string name = "Parameters." + std::string(f.Name);
+        ParamValue v;
+        v.Field = &f;
+        // A list's count may be left out: it is then the list's length.
+        const ParamField* list = nullptr;
+        for (const ParamField& g : t.Style->Fields) {
+            if (g.CountField && f.Name == std::string(g.CountField)) {
+                list = &g;
+            }
+        }
+        if (!given.contains(f.Name)) {
+            if (list && given.contains(list->Name) && given[list->Name].is_array()) {
+                v.Int = static_cast<int32_t>(given[list->Name].size());
+            } else {
+                throw ManifestError(name + ": missing (the " + where + " block needs it)");
+            }
+        } else {
+            used.insert(f.Name);
+            const Json& value = given[f.Name];
+            switch (f.Kind) {
+            case ParamKind::Int:
+                v.Int = ToInt(value, name);
+                break;
+            case ParamKind::Str:
+                v.Str = ToText(value, name);
+                break;
+            case ParamKind::IntList:
+                ArrayOf(value, name);
+                for (size_t i = 0; i < value.size(); ++i) {
+                    v.List.push_back(ToInt(value[i], name + "[" + std::to_string(i) + "]"));
+                }
+                if (static_cast<int32_t>(v.List.size()) != block.Int(f.CountField)) {
+                    throw ManifestError(name + ": " + std::to_string(v.List.size()) +
+                                        " entries but " + f.CountField + " is " +
+                                        std::to_string(block.Int(f.CountField)) +
+                                        " (use Raw for a mismatch)");
+                }
+                break;
+            }
+        }
+        auto limit = [&](int32_t value, const std::string& label) {
+            if (f.Use != LimitUse::None && !f.InLimits(value)) {
+                std::string text = label + " = " + std::to_string(value) + " is outside " +
+                                   std::to_string(f.Min) + ".." + std::to_string(f.Max);
+                if (f.Use == LimitUse::Refuse) {
+                    text += ": the player refuses the block (\"" + std::string(f.Refusal) + "\")";
+                } else if (f.Use == LimitUse::Clamp) {
+                    text += ": the player clamps it";
+                }
+                warnings.push_back(text);
+            }
+        };
+        if (f.Kind == ParamKind::Int) {
+            limit(v.Int, name);
+        }
+        for (size_t i = 0; i < v.List.size(); ++i) {
+            limit(v.List[i], name + "[" + std::to_string(i) + "]");
+        }
+        block.Add(std::move(v));
+    }
+    for (const auto& [key, value] : given.items()) {
+        if (used.count(key)) {
+            continue;
+        }
+        if (FindField(*t.Style, key)) {
+            throw ManifestError("Parameters." + key + ": not part of the " + where + " block");
+        }
+        throw ManifestError("Parameters." + key + ": unknown field of the " + where + " block");
+    }
+    const std::vector<std::string> missing = WriteParams(w, *t.Style, t.Mode, block);
+    if (!missing.empty()) {
+        throw ManifestError("Parameters." + missing.front() + ": missing");
+    }
+}
+
+struct PictureSpec {
+    std::filesystem::path File;
+    Compression Packing = Compression::Raw;
+    std::string Field;
+};
+
+std::vector<PictureSpec> ParsePictures(const Json& m, const std::string& key,
+                                       const std::filesystem::path& baseDir,
+                                       std::vector<std::string>& warnings) {
+    std::vector<PictureSpec> specs;
+    if (!m.contains(key)) {
+        return specs;
+    }
+    const Json& list = ArrayOf(m[key], key);
+    for (size_t i = 0; i < list.size(); ++i) {
+        const std::string name = key + "[" + std::to_string(i) + "]";
+        const Json& item = list[i];
+        if (!item.is_object()) {
+            throw ManifestError(name +
+                                ": expected an object {\"File\": ..., \"Compression\": ...}");
+        }
+        if (!item.contains("File")) {
+            warnings.push_back(name + ": no File (a picture description from info): skipped");
+            continue;
+        }
+        PictureSpec spec;
+        spec.Field = name + ".File";
+        for (const auto& [k, v] : item.items()) {
+            if (k == "File") {
+                if (!v.is_string()) {
+                    throw ManifestError(name + ".File: expected a file name");
+                }
+                spec.File = baseDir / v.get<std::string>();
+            } else if (k == "Compression") {
+                const std::optional<Compression> c =
+                    v.is_string() ? ParseCompression(v.get<std::string>()) : std::nullopt;
+                if (!c) {
+                    throw ManifestError(name + ".Compression: " + v.dump() +
+                                        " is not \"raw\", \"rle8\" or \"scheme4\"");
+                }
+                spec.Packing = *c;
+            } else if (!kPictureInfoKeys.count(k)) {
+                throw ManifestError(name + ": unknown key '" + k + "' (File, Compression)");
+            }
+        }
+        specs.push_back(std::move(spec));
+    }
+    if (specs.size() > static_cast<size_t>(kTableEntries)) {
+        throw ManifestError(key + ": " + std::to_string(specs.size()) +
+                            " pictures; a picture table holds at most 64");
+    }
+    return specs;
+}
+
+// A picture table followed by its pictures; `explicitTable` entries replace the computed
+// offsets (relative to the end of the table).
+void WritePictures(ShowWriter& w, const std::vector<PictureSpec>& specs,
+                   const std::vector<int32_t>* explicitTable) {
+    std::vector<std::vector<uint8_t>> records;
+    for (const PictureSpec& spec : specs) {
+        records.push_back(EncodePictureRecord(ImportPicture(spec.File, spec.Field), spec.Packing));
+    }
+    std::vector<int32_t> table(kTableEntries, 0);
+    int64_t offset = 0;
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (offset > std::numeric_limits<int32_t>::max()) {
+            throw ManifestError(specs[i].Field + ": the pictures exceed 2 GB");
+        }
+        table[i] = static_cast<int32_t>(offset);
+        offset += static_cast<int64_t>(records[i].size());
+    }
+    if (explicitTable) {
+        std::fill(table.begin(), table.end(), 0);
+        std::copy(explicitTable->begin(), explicitTable->end(), table.begin());
+    }
+    for (const int32_t entry : table) {
+        w.WriteInt(entry);
+    }
+    for (const auto& r : records) {
+        w.WriteBytes(r.data(), r.size());
+    }
+}
+
+} // namespace
+
+BuildResult BuildShow(const Json& m, const std::filesystem::path& baseDir) {
+    if (!m.is_object()) {
+        throw ManifestError("the manifest must be a JSON object of fields by name");
+    }
+    BuildResult result;
+    ShowWriter w;
+    std::optional<size_t> logoOffsetAt;
+    if (m.contains("RawHeader")) {
+        // Validate the named fields anyway, so that mistakes are still reported.
+        ShowWriter ignored;
+        WriteHeader(ignored, m, result.Warnings);
+        WriteRaw(w, m["RawHeader"], "RawHeader");
+    } else {
+        logoOffsetAt = WriteHeader(w, m, result.Warnings);
+    }
+    const int32_t transitionType =
+        m.contains("TransitionType") ? ToInt(m["TransitionType"], "TransitionType") : 0;
+    if (m.contains("Parameters")) {
+        WriteParameters(w, m, transitionType, result.Warnings);
+    }
+    if (m.contains("Raw")) {
+        WriteRaw(w, m["Raw"], "Raw");
+    }
+
+    const std::vector<PictureSpec> pictures =
+        ParsePictures(m, "Pictures", baseDir, result.Warnings);
+    const std::vector<PictureSpec> logo = ParsePictures(m, "Logo", baseDir, result.Warnings);
+    std::vector<int32_t> table;
+    if (m.contains("PictureTable")) {
+        const Json& t = ArrayOf(m["PictureTable"], "PictureTable");
+        if (t.size() > static_cast<size_t>(kTableEntries)) {
+            throw ManifestError("PictureTable: " + std::to_string(t.size()) +
+                                " entries; the table holds 64");
+        }
+        for (size_t i = 0; i < t.size(); ++i) {
+            table.push_back(ToInt(t[i], "PictureTable[" + std::to_string(i) + "]"));
+        }
+    }
+    WritePictures(w, pictures, m.contains("PictureTable") ? &table : nullptr);
+
+    if (!logo.empty()) {
+        if (!logoOffsetAt) {
+            throw ManifestError("Logo: LogoOffset cannot be filled in under RawHeader");
+        }
+        if (m.contains("LogoOffset")) {
+            result.Warnings.push_back("LogoOffset: replaced by the logo table's offset");
+        }
+        w.PatchInt(*logoOffsetAt, static_cast<int32_t>(w.Size()));
+        WritePictures(w, logo, nullptr);
+    }
+
+    if (m.contains("Truncate")) {
+        const int32_t size = ToInt(m["Truncate"], "Truncate");
+        if (size < 0) {
+            throw ManifestError("Truncate: a byte count of 0 or more");
+        }
+        if (static_cast<size_t>(size) < w.Size()) {
+            w.Bytes().resize(static_cast<size_t>(size));
+        }
+    }
+    result.Bytes = std::move(w.Bytes());
+    return result;
+}
+
+} // namespace qv::tool
