@@ -18,6 +18,10 @@ inline constexpr int32_t kVideoLoopMarker = -123456;
 struct MediaState {
     std::unique_ptr<qv::MediaPlayer> MediaPlayer;
     uint8_t SoundOpen = 0;
+    // A looping video's restart is running; a notice that arrives inside it is kept for
+    // it to handle when it is done, not handled by a nested restart.
+    bool InRestart = false;
+    bool RestartPending = false;
 };
 
 // A media file name from the show as a path: a name with "/" or ":" anywhere is used as

@@ -179,16 +179,17 @@ MCIERROR MediaDevices::Play(MCIDEVICEID id, HWND notifyWindow) {
         return Traced("play", id, MCIERR_INVALID_DEVICE_ID);
     }
     Settle(*device);
+    const bool running = device->Playing;
+    const uint32_t from = running ? CurrentPosition(*device) : device->StoppedPos;
+    m_trace.Emit("mci", {{"cmd", "play"}, {"id", id}, {"result", 0}, {"from", from}});
     Notify(*device, MCI_NOTIFY_SUPERSEDED);
-    if (!device->Playing) {
-        device->PlayStartPos = device->StoppedPos;
+    if (!running) {
+        device->PlayStartPos = from;
         device->PlayStartTick = m_clock.GetTickCount();
         device->Playing = true;
-        device->Element->Started(device->PlayStartPos);
+        device->Element->Started(from);
     }
     device->NotifyWindow = notifyWindow;
-    nlohmann::json fields{{"cmd", "play"}, {"id", id}, {"result", 0}, {"from", device->PlayStartPos}};
-    m_trace.Emit("mci", std::move(fields));
     return 0;
 }
 
@@ -203,8 +204,9 @@ MCIERROR MediaDevices::Stop(MCIDEVICEID id) {
         device->Playing = false;
         device->Element->Stopped(device->StoppedPos);
     }
+    Traced("stop", id, 0);
     Notify(*device, MCI_NOTIFY_ABORTED);
-    return Traced("stop", id, 0);
+    return 0;
 }
 
 MCIERROR MediaDevices::SeekToStart(MCIDEVICEID id) {
@@ -217,8 +219,9 @@ MCIERROR MediaDevices::SeekToStart(MCIDEVICEID id) {
     device->StoppedPos = 0;
     device->Element->Stopped(0);
     device->Redraw = device->Element->HasVideo();
+    Traced("seek", id, 0);
     Notify(*device, MCI_NOTIFY_ABORTED);
-    return Traced("seek", id, 0);
+    return 0;
 }
 
 MCIERROR MediaDevices::Close(MCIDEVICEID id) {
@@ -230,9 +233,10 @@ MCIERROR MediaDevices::Close(MCIDEVICEID id) {
     if (device->Playing) {
         device->Element->Stopped(CurrentPosition(*device));
     }
+    Traced("close", id, 0);
     Notify(*device, MCI_NOTIFY_ABORTED);
     m_devices.erase(id);
-    return Traced("close", id, 0);
+    return 0;
 }
 
 MCIERROR MediaDevices::HasVideo(MCIDEVICEID id, bool* hasVideo) {

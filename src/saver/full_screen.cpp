@@ -1,3 +1,5 @@
+#include "media/media_notify.h"
+#include "media/video.h"
 #include "saver/player.h"
 #include "saver/saver.h"
 #include "saver/saver_window.h"
@@ -22,6 +24,11 @@ public:
     explicit FullScreenTeardown(Player& player) : m_player(player) {}
     ~FullScreenTeardown() {
         WindowManager& user = m_player.Os.User();
+        // The media player goes before the saver window; it closes a device still open.
+        try {
+            m_player.Media.MediaPlayer.reset();
+        } catch (...) {
+        }
         try {
             m_player.SaverWindow.reset();
         } catch (...) {
@@ -64,8 +71,10 @@ void RunGuarded(Player& player) {
 
 void RunDispatcher(Player& player) {
     player.Engine.EngineErrorHandler = [&player](std::string_view code) { FatalError(player, code); };
-    // FIXME: PrepareSound and StartSound (unless the style is the video) once the media
-    // player exists.
+    if (player.Show.TransitionType != 11) {
+        PrepareSound(player, player.Media);
+        StartSound(player.Media);
+    }
     PumpFrame(player);
     if (player.StopRequested) {
         return;
@@ -80,11 +89,14 @@ void RunDispatcher(Player& player) {
     case 14:
         RunSlideshow(player, 2);
         break;
+    case 11:
+        RunVideo(player, player.Media);
+        break;
     default:
         // Ids 0 and above 16, and styles that this player does not have yet, run nothing.
         break;
     }
-    // FIXME: EndSound once the media player exists.
+    EndSound(player.Media);
 }
 
 void RunFullScreen(Player& player) {
@@ -106,6 +118,7 @@ void RunFullScreen(Player& player) {
     LoadShow(player);
     LoadSettings(player);
     player.StopRequested = false;
+    CreateMediaPlayer(player, player.Media);
     user.SetScreenCursor(Cursor::None);
     user.SetWindowCursor(player.Run.SaverWnd, Cursor::None);
     user.ProcessMessages();
@@ -143,6 +156,7 @@ void RunPreview(Player& player) {
     player.Run.FreeBottom = player.Run.ScreenH;
     LoadShow(player);
     LoadSettings(player);
+    CreateMediaPlayer(player, player.Media);
     try {
         RunDispatcher(player);
     } catch (...) {
@@ -150,6 +164,7 @@ void RunPreview(Player& player) {
         os.Trace().Emit("exception");
         user.PostQuitMessage(0);
     }
+    player.Media.MediaPlayer.reset();
     player.SaverWindow.reset();
     player.Run.SaverWnd = 0;
 }

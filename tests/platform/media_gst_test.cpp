@@ -1,6 +1,7 @@
 // The MCI devices on GStreamer, with sound and video files made here by sox and
 // gst-launch-1.0 (and a video whose every frame we paint ourselves).
 #include "media_test_platform.h"
+#include "media_files.h"
 #include "platform/gst/gst_media.h"
 
 #include <gtest/gtest.h>
@@ -10,24 +11,16 @@
 namespace qv {
 namespace {
 
+using test::BottomColour;
+using test::kClipH;
+using test::kClipW;
 using test::MediaTestPlatform;
+using test::TopColour;
 namespace fs = std::filesystem;
 
-constexpr int32_t kClipW = 64;
-constexpr int32_t kClipH = 48;
-constexpr int kClipFrames = 25; // one second at 25 frames per second
-
-// The colours of frame n of the painted clip: one for the top half, one for the bottom.
-uint32_t TopColour(int n) {
-    return 0x00000000u | (static_cast<uint32_t>(n * 9) << 16) | 0x00007F00u | 0x10u;
-}
-uint32_t BottomColour(int n) {
-    return 0x00F00000u | (static_cast<uint32_t>(255 - n * 7) << 8) | static_cast<uint32_t>(n * 3);
-}
-
 void MustRun(const std::string& program, const std::vector<std::string>& args, const fs::path& cwd) {
-    const auto r = test::Run(program, args, cwd, 60000);
-    ASSERT_EQ(r.ExitCode, 0) << program << ": " << r.Err;
+    std::string error;
+    ASSERT_TRUE(test::RunTool(program, args, cwd, &error)) << error;
 }
 
 class GstMediaTest : public ::testing::Test {
@@ -35,9 +28,7 @@ protected:
     static void SetUpTestSuite() {
         s_dir = new test::TempDir();
         const fs::path d = s_dir->Path();
-        MustRun("/usr/bin/sox", {"-n", "-r", "22050", "-c", "1", "t.wav", "synth", "0.5",
-                                 "sine", "440"},
-                d);
+        test::MakeSineWav(d, "t.wav", "0.5");
         MustRun("/usr/bin/sox",
                 {"-n", "-r", "22050", "-c", "1", "t.ogg", "synth", "0.5", "sine", "440"}, d);
         const std::string launch = "/usr/bin/gst-launch-1.0";
@@ -46,24 +37,7 @@ protected:
                  "audio/x-raw,rate=22050,channels=1", "!", "lamemp3enc", "!", "filesink",
                  "location=t.mp3"},
                 d);
-        // Raw BGRx frames, painted here, muxed without compression: what is decoded must
-        // be exactly what was painted.
-        std::vector<uint8_t> raw;
-        for (int n = 0; n < kClipFrames; ++n) {
-            for (int y = 0; y < kClipH; ++y) {
-                const uint32_t c = y < kClipH / 2 ? TopColour(n) : BottomColour(n);
-                for (int x = 0; x < kClipW; ++x) {
-                    raw.insert(raw.end(), {static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8),
-                                           static_cast<uint8_t>(c >> 16), 0});
-                }
-            }
-        }
-        test::WriteFile(d / "frames.raw", raw);
-        MustRun(launch,
-                {"-q", "filesrc", "location=frames.raw", "!", "rawvideoparse",
-                 "width=64", "height=48", "format=bgrx", "framerate=25/1", "!", "avimux", "!",
-                 "filesink", "location=clip.avi"},
-                d);
+        test::MakePaintedClip(d, "clip.avi");
         const std::vector<std::string> ball = {"videotestsrc", "num-buffers=25", "pattern=ball",
                                                "!", "video/x-raw,width=64,height=48,framerate=25/1",
                                                "!"};
