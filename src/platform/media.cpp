@@ -1,6 +1,7 @@
 #include "platform/media.h"
 
 #include "platform/clock.h"
+#include "platform/gdi_pixels.h"
 #include "platform/paths.h"
 #include "platform/surface.h"
 #include "platform/trace.h"
@@ -327,8 +328,11 @@ void MediaDevices::Poll() {
 
 void MediaDevices::DrawFrame(Device& device) {
     Surface* surface = m_user.WindowSurface(device.DisplayWindow);
-    if (!surface || surface->Format() != PixelFormat::Xrgb32) {
+    if (!surface) {
         return;
+    }
+    if (surface->Format() == PixelFormat::Indexed8 && !device.Nearest) {
+        device.Nearest = std::make_unique<gdi::NearestCache>();
     }
     const uint32_t length = device.Element->LengthMs();
     uint32_t pos = CurrentPosition(device);
@@ -344,15 +348,19 @@ void MediaDevices::DrawFrame(Device& device) {
     }
     const Rect destination =
         EffectiveDestination(device.Destination, device.Element->NaturalSize());
-    DrawScaledFrame(*frame, *surface, destination, device.ColumnMap);
+    if (device.Nearest) {
+        // The window's colour table may have changed since the last frame.
+        device.Nearest->Reset(&surface->Colors());
+    }
+    DrawScaledFrame(*frame, *surface, destination, device.ColumnMap, device.Nearest.get());
     device.DrawnSerial = frame->Serial;
     device.Redraw = false;
 }
 
 void DrawScaledFrame(const MediaFrame& frame, Surface& target, const Rect& destination,
-                     std::vector<int32_t>& columnMap) {
-    if (frame.Width <= 0 || frame.Height <= 0 || destination.Empty() ||
-        target.Format() != PixelFormat::Xrgb32) {
+                     std::vector<int32_t>& columnMap, gdi::NearestCache* nearest) {
+    const bool indexed = target.Format() == PixelFormat::Indexed8;
+    if (frame.Width <= 0 || frame.Height <= 0 || destination.Empty() || (indexed && !nearest)) {
         return;
     }
     const Rect clip = destination.Intersect(target.Bounds());
@@ -374,6 +382,15 @@ void DrawScaledFrame(const MediaFrame& frame, Surface& target, const Rect& desti
     for (int32_t y = clip.Top; y < clip.Bottom; ++y) {
         const int64_t sy = (static_cast<int64_t>(y) - destination.Top) * frame.Height / destH;
         const uint8_t* srcRow = frame.Pixels + static_cast<size_t>(sy) * frame.Stride;
+        if (indexed) {
+            uint8_t* dst = target.Row(y) + clip.Left;
+            for (size_t i = 0; i < columns; ++i) {
+                uint32_t pixel;
+                std::memcpy(&pixel, srcRow + static_cast<size_t>(columnMap[i]) * 4, 4);
+                dst[i] = nearest->Map(pixel & 0x00FFFFFFu);
+            }
+            continue;
+        }
         uint32_t* dst = target.Row32(y) + clip.Left;
         for (size_t i = 0; i < columns; ++i) {
             uint32_t pixel;

@@ -16,6 +16,9 @@ namespace qv {
 
 class Clock;
 class PathMap;
+namespace gdi {
+class NearestCache;
+}
 class Surface;
 class Trace;
 class WindowManager;
@@ -155,6 +158,7 @@ private:
         bool Redraw = false;
         int64_t DrawnSerial = -1;
         std::vector<int32_t> ColumnMap; // source column of each destination column
+        std::unique_ptr<gdi::NearestCache> Nearest; // for 8-bit windows, made when needed
     };
     Device* Find(MCIDEVICEID id);
     uint32_t CurrentPosition(const Device& device) const;
@@ -172,10 +176,11 @@ private:
     MCIDEVICEID m_nextId = 1;
 };
 
-// Draws a frame scaled (nearest pixel) into destination on a 32-bit surface, clipped to
-// the surface; columnMap is scratch space kept by the caller so that drawing allocates
-// nothing once its size is reached. Marks the drawn area as damaged.
+// Draws a frame scaled (nearest pixel) into destination, clipped to the surface;
+// columnMap is scratch space kept by the caller so that drawing allocates nothing once its
+// size is reached. On an 8-bit surface each pixel becomes the nearest entry of the
+// surface's colour table through nearest (required there). Marks the drawn area damaged.
 void DrawScaledFrame(const MediaFrame& frame, Surface& target, const Rect& destination,
-                     std::vector<int32_t>& columnMap);
+                     std::vector<int32_t>& columnMap, gdi::NearestCache* nearest = nullptr);
 
 } // namespace qv

@@ -1,6 +1,7 @@
 // The MCI devices with the scripted backend: play state on the virtual clock, notices,
 // errors, and video drawn into the display window.
 #include "media_test_platform.h"
+#include "platform/gdi_pixels.h"
 #include "platform/scripted_media.h"
 
 #include <gtest/gtest.h>
@@ -276,6 +277,31 @@ TEST(DrawScaledFrameTest, NearestPixelScalingKeepsOrientation) {
     EXPECT_EQ(s.PixelRgb(0, 0), 0u);
     EXPECT_EQ(s.PixelRgb(7, 5), 0u);
     EXPECT_EQ(s.Damage(), (Rect{1, 1, 7, 5}));
+}
+
+TEST(DrawScaledFrameTest, EightBitSurfacesTakeTheNearestTableEntry) {
+    const uint32_t px[2] = {0x00F01010, 0x000000E0};
+    MediaFrame frame;
+    frame.Pixels = reinterpret_cast<const uint8_t*>(px);
+    frame.Width = 2;
+    frame.Height = 1;
+    frame.Stride = 8;
+    Surface s(4, 2, PixelFormat::Indexed8);
+    s.Colors()[7] = {0x00, 0x00, 0xFF, 0}; // red
+    s.Colors()[9] = {0xFF, 0x00, 0x00, 0}; // blue
+    for (size_t i = 0; i < 256; ++i) {
+        if (i != 7 && i != 9) {
+            s.Colors()[i] = {0x80, 0x80, 0x80, 0};
+        }
+    }
+    std::vector<int32_t> columns;
+    gdi::NearestCache nearest;
+    nearest.Reset(&s.Colors());
+    DrawScaledFrame(frame, s, {0, 0, 4, 2}, columns, &nearest);
+    EXPECT_EQ(s.Row(0)[0], 7);
+    EXPECT_EQ(s.Row(1)[1], 7);
+    EXPECT_EQ(s.Row(0)[2], 9);
+    EXPECT_EQ(s.Row(1)[3], 9);
 }
 
 } // namespace
