@@ -1,5 +1,6 @@
 // quorvex-show: builds, inspects and unpacks show files.
 
+#include "clock_command.h"
 #include "extract.h"
 #include "show_build.h"
 #include "show_info.h"
@@ -149,6 +150,7 @@ const Command kCommands[] = {
     {"info", "info SHOW.qdm [--json|--manifest]  header, parameter block and picture table", Info},
     {"extract", "extract SHOW.qdm -o DIR           every picture as pictureNN.png / logoNN.png",
      Extract},
+    {"clock", "clock FORMAT [--at TIME] [--locale NAME]  what a clock caption shows", ClockCommand},
 };
 
 int Usage() {

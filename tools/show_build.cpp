@@ -107,7 +107,8 @@ void WriteRaw(ShowWriter& w, const Json& items, const std::string& field) {
             throw ManifestError(name + ": expected one of {\"Int\": n}, {\"Str\": \"text\"}, "
                                        "{\"Bytes\": \"hex\"}");
         }
-        const auto& [key, value] = *item.items().begin();
+        const std::string key = item.begin().key();
+        const Json& value = item.begin().value();
         if (key == "Int") {
             w.WriteInt(ToInt(value, name + ".Int"));
         } else if (key == "Str") {

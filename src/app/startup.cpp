@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "platform/paths.h"
+#include "saver/saver.h"
 #include "show/show_file.h"
 
 #include <cstdint>
@@ -13,6 +14,13 @@ constexpr const char* kSaverCaption = "SS_captionqazwsxedc";
 
 void TraceRole(ShowContext& ctx, const char* name) {
     ctx.Os.Trace().Emit("role", {{"SaverRole", ctx.Run.SaverRole}, {"role", name}});
+}
+
+// A saver run carries on from what start-up has loaded.
+void TakeOver(Player& player, const ShowContext& ctx) {
+    player.Show = ctx.Show;
+    player.Run = ctx.Run;
+    player.RandSeed = ctx.RandSeed;
 }
 
 } // namespace
@@ -86,9 +94,17 @@ int RunStartup(ShowContext& ctx) {
     } else if (a1.find('P') != std::string::npos) {
         ctx.Run.SaverRole = static_cast<int32_t>(SaverRoleId::Preview);
         TraceRole(ctx, RoleName(SaverRoleId::Preview));
+        Player player(os, app);
+        TakeOver(player, ctx);
+        RunPreview(player);
     } else if (a1.find('S') != std::string::npos || a1 == "/DEMO") {
         ctx.Run.SaverRole = static_cast<int32_t>(SaverRoleId::FullScreen);
         TraceRole(ctx, RoleName(SaverRoleId::FullScreen));
+        {
+            Player player(os, app);
+            TakeOver(player, ctx);
+            RunFullScreen(player);
+        }
         os.User().SetForegroundWindow(startForeground);
     } else if (UpperCase(os.ParamStr(0)).find("SETUP") != std::string::npos) {
         ctx.Run.SaverRole = static_cast<int32_t>(SaverRoleId::Installer);

@@ -196,27 +196,24 @@ const FontFace* FontEngine::Resolve(const FontSpec& spec) {
     }
     FcChar8* file = nullptr;
     int index = 0;
-    int weight = FC_WEIGHT_REGULAR;
-    int slant = FC_SLANT_ROMAN;
     std::string path;
     if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
         path = reinterpret_cast<const char*>(file);
     }
     FcPatternGetInteger(match, FC_INDEX, 0, &index);
-    FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
-    FcPatternGetInteger(match, FC_SLANT, 0, &slant);
     FcPatternDestroy(match);
     if (path.empty()) {
         return nullptr;
     }
-    const bool synthBold = bold && weight < FC_WEIGHT_DEMIBOLD;
-    const bool synthItalic = spec.Italic && slant == FC_SLANT_ROMAN;
-
-    // Open the face once to learn its metrics, then size it.
+    // Open the face once to learn its style and metrics, then size it. The face's own
+    // style flags decide about synthesis: fontconfig reports the style asked for when its
+    // configuration would synthesise one.
     FT_Face face = nullptr;
     if (FT_New_Face(m.Library, path.c_str(), index, &face) != 0) {
         return nullptr;
     }
+    const bool synthBold = bold && (face->style_flags & FT_STYLE_FLAG_BOLD) == 0;
+    const bool synthItalic = spec.Italic && (face->style_flags & FT_STYLE_FLAG_ITALIC) == 0;
     int64_t winAscent = face->ascender;
     int64_t winDescent = -face->descender;
     if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2))) {

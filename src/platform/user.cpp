@@ -43,6 +43,11 @@ const WindowManager::Window* WindowManager::Find(HWND wnd) const {
     return it == m_windows.end() ? nullptr : &it->second;
 }
 
+Size WindowManager::MaxWindowSize() const {
+    const Size s = m_host.ScreenSize();
+    return {s.Width + kWindowMargin, s.Height + kWindowMargin};
+}
+
 HWND WindowManager::NewHandle() {
     // Skip handles in use (an adopted foreign handle may lie in our range) and the ones
     // the platform reserves, also after the counter wraps.
@@ -64,10 +69,11 @@ HWND WindowManager::CreateWindow(const CreateWindowParams& params) {
     } else if (params.Parent != 0 && !IsWindow(params.Parent)) {
         return 0; // an owner that does not exist, as CreateWindowEx refuses it
     }
-    if (screen.Width() < 0 || screen.Height() < 0) {
-        screen.Right = std::max(screen.Right, screen.Left);
-        screen.Bottom = std::max(screen.Bottom, screen.Top);
-    }
+    // As Windows does, a window is cut to a little more than the screen (and never less
+    // than nothing), so an absurd size cannot ask for gigabytes of backing surface.
+    const Size limit = MaxWindowSize();
+    screen.Right = std::clamp(screen.Right, screen.Left, screen.Left + limit.Width);
+    screen.Bottom = std::clamp(screen.Bottom, screen.Top, screen.Top + limit.Height);
     const HWND wnd = NewHandle();
     Window& w = m_windows[wnd];
     w.Params = params;
@@ -493,8 +499,12 @@ LRESULT WindowManager::DefWindowProc(HWND wnd, uint32_t message, WPARAM /*wParam
 }
 
 void WindowManager::Dispatch(const MSG& msg) {
-    if (msg.Message == WM_QUIT && msg.Wnd == 0) {
-        return; // The quit flag was set when it was posted.
+    if (msg.Message == WM_QUIT) {
+        // As the GUI layer's message processing does, a quit message (to the thread or to
+        // a window) ends the message loop and reaches no window procedure.
+        m_quitPosted = true;
+        m_quitCode = static_cast<int>(msg.WParam);
+        return;
     }
     Window* w = Find(msg.Wnd);
     if (!w) {
@@ -543,6 +553,14 @@ void WindowManager::ProcessMessages() {
     }
     m_host.AfterMessages();
     m_clock.OnMessagesProcessed();
+}
+
+void WindowManager::PaletteChanged(HWND realizer) {
+    // Copied: a handler may create or destroy windows.
+    const std::vector<HWND> targets = m_zOrder;
+    for (HWND wnd : targets) {
+        SendMessage(wnd, WM_PALETTECHANGED, realizer, 0);
+    }
 }
 
 void WindowManager::SetScreenCursor(Cursor cursor) {

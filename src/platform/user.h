@@ -116,6 +116,11 @@ public:
     // Work done at the start of every round, after the host's input and before the queue
     // is dispatched: media devices post their completion notices and draw video frames.
     void SetRoundHook(std::function<void()> hook) { m_roundHook = std::move(hook); }
+    // A window realised a palette that changed the screen's colours: every top-level
+    // window gets WM_PALETTECHANGED with the realising window in wParam.
+    void PaletteChanged(HWND realizer);
+    // A quit message was posted (PostQuitMessage) or one posted to a window was taken
+    // from the queue; quit messages are never dispatched to window procedures.
     bool QuitPosted() const { return m_quitPosted; }
     int QuitCode() const { return m_quitCode; }
 
@@ -140,6 +145,10 @@ public:
     uint32_t WinExec(std::string_view commandLine, int show);
 
     static constexpr HWND kDesktopWindow = 1;
+    // How much larger than the screen a window may be, in pixels on each axis.
+    static constexpr int32_t kWindowMargin = 64;
+    // The largest window: the screen plus the margin.
+    Size MaxWindowSize() const;
     // What FindWindow returns for a window that another process holds.
     static constexpr HWND kForeignProcessWindow = 2;
 

@@ -47,7 +47,7 @@ inline constexpr int32_t kNothingPresented = -999;
 // image size Stride * height, no compression) with the picture's colour table.
 struct PictureSlot {
     std::vector<uint8_t> Pixels;
-    BITMAPINFO Header{};
+    alignas(8) BITMAPINFO Header{};
     int32_t Stride = 0;
     int32_t Size = 0;
 
@@ -72,7 +72,7 @@ struct RasterEngine {
     // pixel and the background is the screen capture.
     bool HighColour = false;
     // The frame's DIB header; its colour table is the working palette.
-    BITMAPINFO FrameHeader{};
+    alignas(8) BITMAPINFO FrameHeader{};
     // Each working-palette entry as an RGB555 pixel.
     std::array<uint16_t, 256> Rgb555{};
 

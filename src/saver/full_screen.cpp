@@ -55,16 +55,13 @@ private:
     bool m_saverRunning = false;
 };
 
-// The process-wide handler for an exception that escapes a style: the run stops as it
-// would for one raised inside a message handler, and is then torn down normally.
-void RunGuarded(Player& player) {
-    try {
-        RunDispatcher(player);
-    } catch (...) {
-        player.StopRequested = true;
-        player.Os.Trace().Emit("exception");
-        player.Os.User().PostQuitMessage(0);
-    }
+// The process-wide handler for an exception that nothing else handles (one that escapes a
+// style, or the run's own steps): the run stops as it would for one raised inside a
+// message handler, and is then torn down normally.
+void StopOnException(Player& player) {
+    player.StopRequested = true;
+    player.Os.Trace().Emit("exception");
+    player.Os.User().PostQuitMessage(0);
 }
 
 } // namespace
@@ -100,30 +97,32 @@ void RunDispatcher(Player& player) {
 }
 
 void RunFullScreen(Player& player) {
-    Platform& os = player.Os;
-    WindowManager& user = os.User();
+    WindowManager& user = player.Os.User();
     player.SaverWindow = std::make_unique<TScreenSaverWindow>(player, SaverWindowKind::FullScreen);
     FullScreenTeardown teardown(player);
-    player.Run.SaverWnd = player.SaverWindow->CreateWnd();
-
-    user.SystemParametersInfo(SPI_SETSCREENSAVERRUNNING, 1);
-    teardown.SaverRunning();
-    player.MouseStartSet = false;
-    player.Run.IsPreview = 0;
-    player.Run.ScreenW = user.GetSystemMetrics(SM_CXSCREEN);
-    player.Run.ScreenH = user.GetSystemMetrics(SM_CYSCREEN);
-    player.Run.FreeTop = 0;
-    player.Run.FreeBottom = player.Run.ScreenH;
-    // Start-up has already found the show file; the result is not tested again.
-    LoadShow(player);
-    LoadSettings(player);
-    player.StopRequested = false;
-    CreateMediaPlayer(player, player.Media);
-    user.SetScreenCursor(Cursor::None);
-    user.SetWindowCursor(player.Run.SaverWnd, Cursor::None);
-    user.ProcessMessages();
-    user.SetActiveWindow(player.Run.SaverWnd);
-    RunGuarded(player);
+    try {
+        player.Run.SaverWnd = player.SaverWindow->CreateWnd();
+        user.SystemParametersInfo(SPI_SETSCREENSAVERRUNNING, 1);
+        teardown.SaverRunning();
+        player.MouseStartSet = false;
+        player.Run.IsPreview = 0;
+        player.Run.ScreenW = user.GetSystemMetrics(SM_CXSCREEN);
+        player.Run.ScreenH = user.GetSystemMetrics(SM_CYSCREEN);
+        player.Run.FreeTop = 0;
+        player.Run.FreeBottom = player.Run.ScreenH;
+        // Start-up has already found the show file; the result is not tested again.
+        LoadShow(player);
+        LoadSettings(player);
+        player.StopRequested = false;
+        CreateMediaPlayer(player, player.Media);
+        user.SetScreenCursor(Cursor::None);
+        user.SetWindowCursor(player.Run.SaverWnd, Cursor::None);
+        user.ProcessMessages();
+        user.SetActiveWindow(player.Run.SaverWnd);
+        RunDispatcher(player);
+    } catch (...) {
+        StopOnException(player);
+    }
 }
 
 void RunPreview(Player& player) {
@@ -146,26 +145,30 @@ void RunPreview(Player& player) {
     player.Run.HostWnd = host;
 
     player.SaverWindow = std::make_unique<TScreenSaverWindow>(player, SaverWindowKind::Preview);
-    player.Run.SaverWnd = player.SaverWindow->CreateWnd();
-    Rect rect;
-    if (user.GetWindowRect(player.Run.HostWnd, &rect)) {
-        player.Run.ScreenW = rect.Width();
-        player.Run.ScreenH = rect.Height();
-    }
-    player.Run.FreeTop = 0;
-    player.Run.FreeBottom = player.Run.ScreenH;
-    LoadShow(player);
-    LoadSettings(player);
-    CreateMediaPlayer(player, player.Media);
     try {
+        player.Run.SaverWnd = player.SaverWindow->CreateWnd();
+        Rect rect;
+        if (user.GetWindowRect(player.Run.HostWnd, &rect)) {
+            player.Run.ScreenW = rect.Width();
+            player.Run.ScreenH = rect.Height();
+        }
+        player.Run.FreeTop = 0;
+        player.Run.FreeBottom = player.Run.ScreenH;
+        LoadShow(player);
+        LoadSettings(player);
+        CreateMediaPlayer(player, player.Media);
         RunDispatcher(player);
     } catch (...) {
-        player.StopRequested = true;
-        os.Trace().Emit("exception");
-        user.PostQuitMessage(0);
+        StopOnException(player);
     }
-    player.Media.MediaPlayer.reset();
-    player.SaverWindow.reset();
+    try {
+        player.Media.MediaPlayer.reset();
+    } catch (...) {
+    }
+    try {
+        player.SaverWindow.reset();
+    } catch (...) {
+    }
     player.Run.SaverWnd = 0;
 }
 

@@ -14,7 +14,7 @@ TScreenSaverWindow::~TScreenSaverWindow() {
     if (m_wnd && user.IsWindow(m_wnd)) {
         try {
             user.DestroyWindow(m_wnd);
-        } catch (const std::exception&) {
+        } catch (...) {
             // A handler that fails while the window goes has nothing left to stop.
         }
     }
@@ -49,8 +49,6 @@ HWND TScreenSaverWindow::CreateWnd() {
     p.Proc = [this](HWND wnd, uint32_t message, WPARAM wParam, LPARAM lParam) -> LRESULT {
         try {
             return WndProc(wnd, message, wParam, lParam);
-        } catch (const std::exception&) {
-            HandleException();
         } catch (...) {
             HandleException();
         }

@@ -24,7 +24,9 @@ TEST(SaverRun, MouseMovesBeyondEightPixelsStopTheSaver) {
         {"first move records", "100 mouse-move 150 110\n", false},
         // 8 pixels: squared distance 64, not above 70.
         {"8 pixels", "100 mouse-move 50 50\n200 mouse-move 58 50\n", false},
-        {"diagonal 5,6", "100 mouse-move 50 50\n200 mouse-move 55 56\n", true},
+        // Diagonal: 6 and 6 make 72.
+        {"diagonal 6,6", "100 mouse-move 50 50\n200 mouse-move 56 56\n", true},
+        {"diagonal 5,6", "100 mouse-move 50 50\n200 mouse-move 55 56\n", false},
         // 9 pixels: 81.
         {"9 pixels", "100 mouse-move 50 50\n200 mouse-move 41 50\n", true},
         {"keys", "100 key-down A\n150 key-down ESCAPE\n200 key-down SPACE\n", false},

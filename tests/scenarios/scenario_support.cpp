@@ -178,6 +178,7 @@ Image ReadPng(const fs::path& file) {
 void ExpectMatchesGolden(const fs::path& snapshot, const std::string& name) {
     const fs::path golden = fs::path(QV_SOURCE_DIR) / "tests" / "golden" / name;
     if (std::getenv("QV_UPDATE_GOLDENS")) {
+        fs::create_directories(golden.parent_path());
         fs::copy_file(snapshot, golden, fs::copy_options::overwrite_existing);
         return;
     }

@@ -137,6 +137,70 @@ TEST(Slideshow, OnePictureWithRandomPlacementMovesEachShowing) {
     EXPECT_EQ(repeat.Top, boxes[1].Top);
 }
 
+// The rows of an image that hold a colour other than black and the picture's colours.
+bool RowHasColour(const Image& image, int32_t y, uint32_t colour) {
+    for (int32_t x = 0; x < image.Width; ++x) {
+        if (image.At(x, y) == colour) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(Slideshow, CaptionsNarrowThePictureArea) {
+    TempDir dir;
+    ShowRecord header = PlainHeader(2);
+    header.BannerText = "Quorvex";
+    header.BannerPlace = "TM";
+    header.BannerSize = 10;
+    header.BannerColor = RGB(255, 255, 255);
+    header.ClockFormat = "hh:nn:ss";
+    header.ClockPlace = "BR";
+    header.ClockSize = 10;
+    header.ClockColor = RGB(255, 0, 255);
+    const TestPicture small = BandedPicture(64, 40, {0xE03020, 0x30C040});
+    // Centred first, for the golden; then placed at random, where every place must keep
+    // clear of both captions.
+    const auto centred = MakeShow(header, SlideshowBlock(0, 1, 0, 0, 0, 100, 100), {small});
+    const fs::path shot = dir / "captions.png";
+    const PlayerRun run = RunShow(dir, centred, {"--size=160x120", "--duration=200", "--snapshot=150:" + shot.string()});
+    ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
+    ExpectMatchesGolden(shot, "slideshow_captions.png");
+
+    TempDir randomDir;
+    const auto random = MakeShow(header, SlideshowBlock(0, 1, 0, 0, 1, 100, 100), {small});
+    std::vector<std::string> options{"--size=160x120", "--duration=1600"};
+    for (int32_t t = 150; t < 1600; t += 300) {
+        options.push_back("--snapshot=" + std::to_string(t) + ":" + (randomDir / (std::to_string(t) + ".png")).string());
+    }
+    ASSERT_EQ(RunShow(randomDir, random, options).Result.ExitCode, 0);
+    for (int32_t t = 150; t < 1600; t += 300) {
+        const Image image = ReadPng(randomDir / (std::to_string(t) + ".png"));
+        // The banner's letters are white, the clock's magenta; the picture's red and green.
+        int32_t bannerBottom = 0;
+        int32_t clockTop = image.Height;
+        int32_t pictureTop = image.Height;
+        int32_t pictureBottom = 0;
+        for (int32_t y = 0; y < image.Height; ++y) {
+            if (RowHasColour(image, y, 0xFFFFFF)) {
+                bannerBottom = std::max(bannerBottom, y + 1);
+            }
+            if (RowHasColour(image, y, 0xFF00FF)) {
+                clockTop = std::min(clockTop, y);
+            }
+            if (RowHasColour(image, y, 0xE03020) || RowHasColour(image, y, 0x30C040)) {
+                pictureTop = std::min(pictureTop, y);
+                pictureBottom = std::max(pictureBottom, y + 1);
+            }
+        }
+        ASSERT_GT(bannerBottom, 0) << "no banner at " << t;
+        ASSERT_LT(clockTop, image.Height) << "no clock at " << t;
+        ASSERT_LT(pictureTop, pictureBottom) << "no picture at " << t;
+        EXPECT_GE(pictureTop, bannerBottom + 4) << "at " << t;
+        EXPECT_LE(pictureBottom, clockTop - 4) << "at " << t;
+    }
+}
+
 TEST(Slideshow, PictureCountOutOfRangeShowsTheMessage) {
     for (int32_t count : {0, 11}) {
         TempDir dir;

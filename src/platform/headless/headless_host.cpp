@@ -98,9 +98,12 @@ void HeadlessHost::Attach(Platform& os) {
     // The desktop hands a preview its host window as the second argument, in decimal.
     const HWND wnd = HandleFromArgument(os.ParamStr(2));
     if (wnd != 0) {
-        const int32_t left = (m_screenSize.Width - m_hostSize.Width) / 2;
-        const int32_t top = (m_screenSize.Height - m_hostSize.Height) / 2;
-        m_hostRect = {left, top, left + m_hostSize.Width, top + m_hostSize.Height};
+        // The host window lies on the screen, so it is at most the screen's size.
+        const int32_t width = std::min(m_hostSize.Width, m_screenSize.Width);
+        const int32_t height = std::min(m_hostSize.Height, m_screenSize.Height);
+        const int32_t left = (m_screenSize.Width - width) / 2;
+        const int32_t top = (m_screenSize.Height - height) / 2;
+        m_hostRect = {left, top, left + width, top + height};
         m_hostWnd = os.User().AdoptForeignWindow(wnd, m_hostRect);
         m_hostAlive = m_hostWnd != 0;
     }

@@ -17,9 +17,9 @@ namespace qv {
 //
 // The preview's host window: when the program's second argument is a decimal window
 // handle (the desktop starts a preview as "/p N"), that handle names a virtual host window
-// of --host-size, centred on the screen, which exists until the events file says
-// "destroy-host" or --duration is reached. Snapshots and recordings then show that
-// window's rectangle only.
+// of --host-size (at most the screen's), centred on the screen, which exists until the events file
+// says "destroy-host" or --duration is reached. Snapshots and recordings then show that window's
+// rectangle only.
 class HeadlessHost : public Host {
 public:
     // Reads the events file and the desktop image and creates the recording; throws

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <gif_lib.h>
 #include <png.h>
+#include <unistd.h>
 
 namespace qv {
 namespace {
@@ -95,9 +97,17 @@ bool GifRecorder::Fail(const std::string& what) {
 
 bool GifRecorder::Open(const std::string& file, std::string* error) {
     m_file = file;
+    // Opened here rather than by giflib, which would make the file readable by its owner
+    // only; this way it gets the usual permissions, as the snapshots do.
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        *error = "cannot create " + file;
+        return false;
+    }
     int err = 0;
-    m_gif = EGifOpenFileName(file.c_str(), false, &err);
+    m_gif = EGifOpenFileHandle(fd, &err); // owns fd from now on
     if (!m_gif) {
+        ::close(fd);
         *error = "cannot create " + file + " (" + GifErrorString(err) + ")";
         return false;
     }
