@@ -2,6 +2,9 @@
 
 #include "platform/error.h"
 #include "platform/headless/headless_host.h"
+#if defined(QV_WINDOW_HOST)
+#include "platform/qt/qt_host.h"
+#endif
 
 #include <cstdlib>
 #include <string_view>
@@ -11,6 +14,9 @@ namespace {
 
 const HostEntry kHosts[] = {
     {"headless", &HeadlessHost::Create},
+#if defined(QV_WINDOW_HOST)
+    {"window", &QtHost::Create},
+#endif
 };
 
 const HostEntry* FindHost(std::string_view name) {

@@ -1,0 +1,422 @@
+#include "platform/qt/qt_host.h"
+
+#include "platform/error.h"
+#include "platform/platform.h"
+#include "platform/qt/surface_window.h"
+#include "platform/qt/x11_query.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <xcb/xcb.h>
+
+namespace qv {
+namespace {
+
+// How long a round of message processing may wait for the display when the program has
+// drawn nothing since the last round (it is waiting for a deadline). Short enough that a
+// deadline is never missed by more than this, long enough that a waiting loop costs almost
+// nothing.
+constexpr int kIdleWaitMs = 2;
+
+// How often the preview's host window is asked for, at most: a round trip to the display
+// every round would cost more than the rest of an idle round.
+constexpr auto kForeignCheckInterval = std::chrono::milliseconds(10);
+
+// The size a --windowed window gets without a size: 1024 x 768, made smaller where the
+// screen's free area is smaller.
+constexpr Size kDefaultWindowed{1024, 768};
+
+bool EnvSet(const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v;
+}
+
+// Qt ends the process when it cannot open the display; say so clearly instead.
+void CheckDisplay() {
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith("xcb")) {
+        return; // offscreen, wayland, ...: Qt reports its own problems
+    }
+    if (!EnvSet("DISPLAY")) {
+        if (platform.isEmpty() && EnvSet("WAYLAND_DISPLAY")) {
+            return;
+        }
+        throw UsageError("no display to show windows on (DISPLAY is not set); "
+                         "use --display=headless");
+    }
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool failed = xcb_connection_has_error(connection) != 0;
+    xcb_disconnect(connection);
+    if (failed && !(platform.isEmpty() && EnvSet("WAYLAND_DISPLAY"))) {
+        throw UsageError(std::string("cannot open the display ") + std::getenv("DISPLAY") +
+                         "; use --display=headless");
+    }
+}
+
+xcb_connection_t* X11Connection() {
+    auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+Qt::CursorShape CursorShape(Cursor c) {
+    switch (c) {
+    case Cursor::None:
+        return Qt::BlankCursor;
+    case Cursor::Hourglass:
+        return Qt::WaitCursor;
+    case Cursor::Arrow:
+        break;
+    }
+    return Qt::ArrowCursor;
+}
+
+// A decimal window ID as the desktop passes it (/p 12345678), or 0.
+uint32_t ParseWindowId(const std::string& text) {
+    uint32_t id = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, id);
+    return ec == std::errc() && ptr == end && !text.empty() ? id : 0;
+}
+
+} // namespace
+
+QtHost::QtHost(const HostOptions& options) : m_options(options) {
+    if (QCoreApplication::instance()) {
+        throw UsageError("the window host needs its own application object");
+    }
+    // One pixel of a surface is one pixel of the screen, whatever scale the desktop uses.
+    if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING")) {
+        qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    }
+    CheckDisplay();
+    m_app = std::make_unique<QApplication>(m_argc, m_argv);
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        throw UsageError("the display has no screen");
+    }
+    const Size full{screen->geometry().width(), screen->geometry().height()};
+    m_screenSize = full;
+    if (m_options.Windowed) {
+        Size w = *m_options.Windowed;
+        if (w.Width == 0 || w.Height == 0) {
+            const QRect free = screen->availableGeometry();
+            w = {std::min(kDefaultWindowed.Width, std::max(1, free.width())),
+                 std::min(kDefaultWindowed.Height, std::max(1, free.height()))};
+        }
+        m_screenSize = w;
+    }
+    m_desktop = Surface(m_screenSize.Width, m_screenSize.Height, PixelFormat::Xrgb32);
+    m_wake = std::make_unique<QTimer>();
+    m_wake->setSingleShot(true);
+    m_wake->setTimerType(Qt::PreciseTimer);
+}
+
+QtHost::~QtHost() {
+    m_windows.clear();
+    m_foreignWindow.reset();
+    if (m_overrideCursor) {
+        QGuiApplication::restoreOverrideCursor();
+    }
+    m_wake.reset();
+    m_app.reset();
+}
+
+std::unique_ptr<Host> QtHost::Create(const HostOptions& options) {
+    return std::make_unique<QtHost>(options);
+}
+
+void QtHost::Attach(Platform& os) {
+    m_os = &os;
+    GrabDesktop();
+    AdoptPreviewHost();
+}
+
+void QtHost::GrabDesktop() {
+    // Taken now, before any window of the program is on the screen.
+    QScreen* screen = QGuiApplication::primaryScreen();
+    QImage shot;
+    if (screen && QGuiApplication::platformName() != "wayland") {
+        shot = screen->grabWindow(0).toImage();
+    }
+    if (shot.isNull()) {
+        std::fprintf(stderr, "quorvex: this session does not let programs read the screen; "
+                             "the desktop is shown black\n");
+        std::fill(m_desktop.Bytes().begin(), m_desktop.Bytes().end(), uint8_t{0});
+        return;
+    }
+    shot = shot.convertToFormat(QImage::Format_RGB32);
+    if (shot.width() != m_desktop.Width() || shot.height() != m_desktop.Height()) {
+        // A --windowed screen shows the whole desktop, made small.
+        shot = shot.scaled(m_desktop.Width(), m_desktop.Height(), Qt::IgnoreAspectRatio,
+                           Qt::SmoothTransformation);
+    }
+    const size_t rowBytes = static_cast<size_t>(m_desktop.Width()) * 4;
+    for (int32_t y = 0; y < m_desktop.Height(); ++y) {
+        std::memcpy(m_desktop.Row(y), shot.constScanLine(y), rowBytes);
+    }
+}
+
+void QtHost::AdoptPreviewHost() {
+    const std::vector<std::string>& args = m_options.Args;
+    const uint32_t id = args.size() > 2 ? ParseWindowId(args[2]) : 0;
+    if (id == 0) {
+        return;
+    }
+    xcb_connection_t* connection = X11Connection();
+    if (!connection) {
+        std::fprintf(stderr, "quorvex: this display cannot show a preview inside window %u\n", id);
+        return;
+    }
+    const std::optional<Rect> rect = QueryX11WindowRect(connection, id);
+    if (!rect) {
+        return; // not a window: the preview finds no host window and ends
+    }
+    if (m_os->User().AdoptForeignWindow(id, *rect) != id) {
+        return;
+    }
+    m_foreign = id;
+    m_foreignAlive = true;
+    m_foreignRect = *rect;
+    m_foreignWindow.reset(QWindow::fromWinId(id));
+}
+
+void QtHost::CheckForeignWindow() {
+    if (!m_foreignAlive) {
+        return;
+    }
+    using Clock = std::chrono::steady_clock;
+    static_assert(Clock::is_steady);
+    const Clock::time_point now = Clock::now();
+    if (now - m_foreignChecked < kForeignCheckInterval) {
+        return;
+    }
+    m_foreignChecked = now;
+    const std::optional<Rect> rect = QueryX11WindowRect(X11Connection(), m_foreign);
+    if (rect) {
+        m_foreignRect = *rect;
+        return;
+    }
+    // The host window is gone, and the X server destroyed our windows inside it with it.
+    m_foreignAlive = false;
+    m_os->User().ForeignWindowGone(m_foreign);
+}
+
+std::optional<Rect> QtHost::ForeignWindow(HWND wnd) {
+    if (wnd != 0 && wnd == m_foreign && m_foreignAlive) {
+        return m_foreignRect;
+    }
+    return std::nullopt;
+}
+
+bool QtHost::SurfacesChanged() {
+    for (const auto& [wnd, window] : m_windows) {
+        const Surface* s = m_os->User().WindowSurface(wnd);
+        if (s && !s->Damage().Empty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void QtHost::DeliverInput() {
+    CheckForeignWindow();
+    if (!m_os->Clock().IsVirtual() && !SurfacesChanged()) {
+        // Nothing was drawn since the last round: the program is waiting for a deadline.
+        // Sleep in the event loop until input comes or a short while has passed.
+        m_wake->start(kIdleWaitMs);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        m_wake->stop();
+    }
+    QCoreApplication::processEvents();
+}
+
+void QtHost::AfterMessages() {
+    for (const auto& [wnd, window] : m_windows) {
+        Surface* s = m_os->User().WindowSurface(wnd);
+        if (!s) {
+            continue;
+        }
+        const Rect damage = s->TakeDamage();
+        if (!damage.Empty() && window->isVisible()) {
+            window->Present(damage);
+        }
+    }
+}
+
+void QtHost::WindowCreated(HWND /*wnd*/) {
+    // Native windows are made when a window is first shown: most never are.
+}
+
+void QtHost::WindowDestroyed(HWND wnd) {
+    m_windows.erase(wnd);
+}
+
+std::unique_ptr<SurfaceWindow> QtHost::MakeNativeWindow(HWND wnd) {
+    WindowManager& user = m_os->User();
+    Rect rect;
+    if (!user.GetWindowRect(wnd, &rect) || rect.Empty()) {
+        return nullptr;
+    }
+    const HWND parent = user.GetParent(wnd);
+    const std::vector<HWND> siblings = parent ? user.ChildWindows(parent) : std::vector<HWND>{};
+    const bool child = std::find(siblings.begin(), siblings.end(), wnd) != siblings.end();
+    if (child) {
+        // Only children of the preview's host window have a native window of their own.
+        // FIXME: children of the program's own windows are not shown.
+        if (parent != m_foreign || !m_foreignAlive || !m_foreignWindow) {
+            return nullptr;
+        }
+        auto window = std::make_unique<SurfaceWindow>(user, wnd, m_foreignWindow.get());
+        window->setGeometry(rect.Left - m_foreignRect.Left, rect.Top - m_foreignRect.Top,
+                            rect.Width(), rect.Height());
+        return window;
+    }
+
+    auto window = std::make_unique<SurfaceWindow>(user, wnd, nullptr);
+    std::string title = parent ? user.GetWindowText(parent) : std::string();
+    if (title.empty()) {
+        title = user.GetWindowText(wnd);
+    }
+    window->setTitle(QString::fromStdString(title.empty() ? "Quorvex" : title));
+    const bool coversScreen = rect == Rect{0, 0, m_screenSize.Width, m_screenSize.Height};
+    if (coversScreen && !m_options.Windowed) {
+        // Without a window manager a full-screen window keeps the size it had before it was
+        // shown, so it gets the screen's geometry first.
+        window->setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+        window->setGeometry(QGuiApplication::primaryScreen()->geometry());
+        window->setWindowStates(Qt::WindowFullScreen);
+    } else {
+        // The --windowed screen, or an ordinary window: a fixed size the user cannot change,
+        // as the program laid its contents out for it.
+        window->setFlags(Qt::Window);
+        const QSize size(rect.Width(), rect.Height());
+        window->setMinimumSize(size);
+        window->setMaximumSize(size);
+        window->resize(size);
+        if (!coversScreen) {
+            window->setPosition(rect.Left, rect.Top);
+        }
+    }
+    return window;
+}
+
+void QtHost::WindowShown(HWND wnd, bool visible) {
+    auto it = m_windows.find(wnd);
+    if (!visible) {
+        if (it != m_windows.end()) {
+            it->second->hide();
+        }
+        return;
+    }
+    if (it == m_windows.end()) {
+        std::unique_ptr<SurfaceWindow> window = MakeNativeWindow(wnd);
+        if (!window) {
+            return;
+        }
+        it = m_windows.emplace(wnd, std::move(window)).first;
+    }
+    SurfaceWindow& window = *it->second;
+    window.setCursor(CursorShape(m_cursor));
+    window.setVisible(true);
+    if (!window.parent()) {
+        window.requestActivate();
+    }
+}
+
+void QtHost::CursorChanged(Cursor screen) {
+    m_cursor = screen;
+    const Qt::CursorShape shape = CursorShape(screen);
+    for (const auto& [wnd, window] : m_windows) {
+        window->setCursor(shape);
+    }
+    if (screen == Cursor::Arrow) {
+        if (m_overrideCursor) {
+            QGuiApplication::restoreOverrideCursor();
+            m_overrideCursor = false;
+        }
+    } else if (m_overrideCursor) {
+        QGuiApplication::changeOverrideCursor(shape);
+    } else {
+        QGuiApplication::setOverrideCursor(shape);
+        m_overrideCursor = true;
+    }
+}
+
+int QtHost::MessageBoxAnswer(std::string_view text, std::string_view caption, uint32_t flags) {
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    switch (flags & 0xF0) {
+    case MB_ICONERROR:
+        icon = QMessageBox::Critical;
+        break;
+    case MB_ICONQUESTION:
+        icon = QMessageBox::Question;
+        break;
+    case MB_ICONWARNING:
+        icon = QMessageBox::Warning;
+        break;
+    case MB_ICONINFORMATION:
+        icon = QMessageBox::Information;
+        break;
+    default:
+        break;
+    }
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    switch (flags & 0x0F) {
+    case MB_OKCANCEL:
+        buttons = QMessageBox::Ok | QMessageBox::Cancel;
+        break;
+    case MB_YESNOCANCEL:
+        buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        break;
+    case MB_YESNO:
+        buttons = QMessageBox::Yes | QMessageBox::No;
+        break;
+    default:
+        break;
+    }
+    QMessageBox box(icon, QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
+                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), buttons);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    switch (box.exec()) {
+    case QMessageBox::Ok:
+        return IDOK;
+    case QMessageBox::Yes:
+        return IDYES;
+    case QMessageBox::No:
+        return IDNO;
+    default:
+        // Closed without a button: Cancel where there is one, else the only way out.
+        return (flags & 0x0F) == MB_YESNO ? IDNO : (flags & 0x0F) == MB_OK ? IDOK : IDCANCEL;
+    }
+}
+
+PasswordAnswer QtHost::PasswordPrompt() {
+    // FIXME: there is no password dialog on this host yet. It lets the user through rather
+    // than lock them out of their own session.
+    if (!m_passwordNoted) {
+        std::fprintf(stderr, "quorvex: no password dialog on this display; the saver ends\n");
+        m_passwordNoted = true;
+    }
+    return PasswordAnswer::Accept;
+}
+
+QWindow* QtHost::NativeWindow(HWND wnd) const {
+    auto it = m_windows.find(wnd);
+    return it == m_windows.end() ? nullptr : it->second.get();
+}
+
+} // namespace qv

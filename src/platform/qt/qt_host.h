@@ -1,0 +1,95 @@
+#pragma once
+
+#include "platform/host.h"
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <optional>
+
+class QApplication;
+class QTimer;
+class QWindow;
+
+namespace qv {
+
+class SurfaceWindow;
+
+// The real display host on Qt 6 (X11, and Wayland where it can).
+//
+// Visible top-level windows of the program become real windows that show their surfaces:
+// a window covering the screen is borderless, on top and full screen, or with
+// --windowed[=WxH] a normal window of that size (the screen the program sees is then that
+// size). After each round of messages only the changed rectangle of each surface is copied
+// to the screen. Hidden windows and windows of no size get no native window.
+//
+// Input: mouse moves, button presses and releases and key presses and releases reach the
+// window as WM_ messages with client coordinates; closing a window from the window manager
+// posts WM_CLOSE to it.
+//
+// The desktop the program sees is a grab of the screen taken when the platform starts,
+// before any window of the program exists; where the session cannot grab, it is black.
+//
+// Preview: when the second argument is the decimal ID of an existing X window (/p ID), that
+// window is adopted as a foreign window and child windows created in it are embedded into
+// it. It is checked once per round of messages; when it is gone the platform learns so at
+// once and the preview ends.
+//
+// The application object is a QApplication, so that message boxes and the dialog roles'
+// forms (Qt Widgets) run on the same object as the saver windows.
+class QtHost : public Host {
+public:
+    // Opens the display; throws UsageError when there is none.
+    explicit QtHost(const HostOptions& options);
+    ~QtHost() override;
+
+    static std::unique_ptr<Host> Create(const HostOptions& options);
+
+    std::string_view Name() const override { return "window"; }
+    void Attach(Platform& os) override;
+    Size ScreenSize() const override { return m_screenSize; }
+    Surface& Desktop() override { return m_desktop; }
+    void DeliverInput() override;
+    void AfterMessages() override;
+    void WindowCreated(HWND wnd) override;
+    void WindowDestroyed(HWND wnd) override;
+    void WindowShown(HWND wnd, bool visible) override;
+    void CursorChanged(Cursor screen) override;
+    std::optional<Rect> ForeignWindow(HWND wnd) override;
+    int MessageBoxAnswer(std::string_view text, std::string_view caption, uint32_t flags) override;
+    PasswordAnswer PasswordPrompt() override;
+
+    // The native window that shows a platform window, if it has one (tests).
+    QWindow* NativeWindow(HWND wnd) const;
+
+private:
+    void GrabDesktop();
+    void AdoptPreviewHost();
+    void CheckForeignWindow();
+    std::unique_ptr<SurfaceWindow> MakeNativeWindow(HWND wnd);
+    bool SurfacesChanged();
+
+    HostOptions m_options;
+    Platform* m_os = nullptr;
+    // QApplication keeps references to these for its whole life.
+    int m_argc = 1;
+    char m_argv0[8] = "quorvex";
+    char* m_argv[2] = {m_argv0, nullptr};
+    std::unique_ptr<QApplication> m_app;
+    std::unique_ptr<QTimer> m_wake;
+    Size m_screenSize;
+    Surface m_desktop;
+    std::map<HWND, std::unique_ptr<SurfaceWindow>> m_windows;
+    Cursor m_cursor = Cursor::Arrow;
+    bool m_overrideCursor = false;
+    bool m_passwordNoted = false;
+
+    // The preview's foreign host window.
+    HWND m_foreign = 0;
+    bool m_foreignAlive = false;
+    Rect m_foreignRect;
+    std::chrono::steady_clock::time_point m_foreignChecked;
+    std::unique_ptr<QWindow> m_foreignWindow;
+};
+
+} // namespace qv

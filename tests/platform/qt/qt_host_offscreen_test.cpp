@@ -1,0 +1,144 @@
+// The window host in this process on Qt's offscreen and minimal platforms (no X server): what
+// reaches a window's backing store after each round of messages, and the desktop where the screen
+// cannot be read.
+#include "platform/platform.h"
+#include "platform/qt/qt_host.h"
+#include "test_support.h"
+
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <QWindow>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace qv {
+namespace {
+
+class OffscreenHost : public ::testing::Test {
+protected:
+    void SetUp() override { Start("offscreen"); }
+
+    void Start(const char* platform) {
+        setenv("QT_QPA_PLATFORM", platform, 1);
+        HostOptions options;
+        options.Args = {"test"};
+        options.Root = (m_dir / "root").string();
+        // The virtual clock: rounds of messages never wait for the display.
+        options.Clock = ClockKind::Virtual;
+        testing::internal::CaptureStderr();
+        m_os = std::make_unique<Platform>(options, QtHost::Create(options));
+        m_stderr = testing::internal::GetCapturedStderr();
+    }
+
+    QtHost& Host() { return static_cast<QtHost&>(m_os->Host()); }
+
+    HWND FullScreenWindow() {
+        const Size screen = Host().ScreenSize();
+        CreateWindowParams p;
+        p.ClassName = "Tss_screen";
+        p.Style = WS_POPUP | WS_VISIBLE;
+        p.Bounds = {0, 0, screen.Width, screen.Height};
+        return m_os->User().CreateWindow(p);
+    }
+
+    // What the window shows now: its backing store.
+    QImage Shown(HWND wnd) {
+        QWindow* window = Host().NativeWindow(wnd);
+        if (!window) {
+            ADD_FAILURE() << "no native window";
+            return {};
+        }
+        return window->screen()
+            ->grabWindow(window->winId())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    }
+
+    test::TempDir m_dir;
+    std::unique_ptr<Platform> m_os;
+    std::string m_stderr;
+};
+
+void Fill(Surface& s, const Rect& r, uint32_t colour, bool damage) {
+    for (int32_t y = r.Top; y < r.Bottom; ++y) {
+        for (int32_t x = r.Left; x < r.Right; ++x) {
+            s.Row32(y)[x] = colour;
+        }
+    }
+    if (damage) {
+        s.AddDamage(r);
+    }
+}
+
+uint32_t Pixel(const QImage& image, int x, int y) {
+    return image.pixel(x, y) & 0xFFFFFF;
+}
+
+TEST_F(OffscreenHost, EachRoundCopiesTheChangedRectangleOnly) {
+    const HWND wnd = FullScreenWindow();
+    Surface& s = *m_os->User().WindowSurface(wnd);
+    Fill(s, s.Bounds(), 0xC03020, true);
+    m_os->User().ProcessMessages();
+    m_os->User().ProcessMessages();
+    QImage shown = Shown(wnd);
+    ASSERT_EQ(shown.width(), s.Width());
+    ASSERT_EQ(shown.height(), s.Height());
+    EXPECT_EQ(Pixel(shown, 0, 0), 0xC03020u);
+    EXPECT_EQ(Pixel(shown, s.Width() - 1, s.Height() - 1), 0xC03020u);
+
+    // Drawn without damage: stays off the screen. Drawn with damage: shows, exactly there.
+    Fill(s, {5, 5, 6, 6}, 0x0000FF, false);
+    Fill(s, {20, 30, 50, 40}, 0x00FF00, true);
+    m_os->User().ProcessMessages();
+    shown = Shown(wnd);
+    EXPECT_EQ(Pixel(shown, 5, 5), 0xC03020u);
+    EXPECT_EQ(Pixel(shown, 20, 30), 0x00FF00u);
+    EXPECT_EQ(Pixel(shown, 49, 39), 0x00FF00u);
+    EXPECT_EQ(Pixel(shown, 19, 30), 0xC03020u);
+    EXPECT_EQ(Pixel(shown, 50, 39), 0xC03020u);
+    EXPECT_EQ(Pixel(shown, 49, 40), 0xC03020u);
+
+    // A window shown again after hiding shows all of its surface, damaged or not.
+    m_os->User().ShowWindow(wnd, SW_HIDE);
+    m_os->User().ProcessMessages();
+    m_os->User().ShowWindow(wnd, SW_SHOW);
+    m_os->User().ProcessMessages();
+    m_os->User().ProcessMessages();
+    EXPECT_EQ(Pixel(Shown(wnd), 5, 5), 0x0000FFu);
+}
+
+TEST_F(OffscreenHost, WindowsOfNoSizeOrHiddenGetNoNativeWindow) {
+    CreateWindowParams hidden;
+    hidden.ClassName = "TApplication";
+    hidden.Style = WS_POPUP;
+    const HWND app = m_os->User().CreateWindow(hidden);
+    m_os->User().ShowWindow(app, SW_RESTORE); // shown, but of no size
+    const HWND wnd = FullScreenWindow();
+    m_os->User().ProcessMessages();
+    EXPECT_EQ(Host().NativeWindow(app), nullptr);
+    ASSERT_NE(Host().NativeWindow(wnd), nullptr);
+    EXPECT_TRUE(Host().NativeWindow(wnd)->isVisible());
+    m_os->User().DestroyWindow(wnd);
+    EXPECT_EQ(Host().NativeWindow(wnd), nullptr);
+}
+
+// Qt's minimal platform cannot read its screen, as a Wayland session does not let programs.
+class UnreadableScreen : public OffscreenHost {
+protected:
+    void SetUp() override { Start("minimal"); }
+};
+
+TEST_F(UnreadableScreen, DesktopIsBlackAndTheUserIsTold) {
+    const Surface& desktop = Host().Desktop();
+    ASSERT_EQ(desktop.Width(), Host().ScreenSize().Width);
+    for (int32_t y = 0; y < desktop.Height(); y += 37) {
+        for (int32_t x = 0; x < desktop.Width(); x += 41) {
+            ASSERT_EQ(desktop.PixelRgb(x, y), 0u);
+        }
+    }
+    EXPECT_NE(m_stderr.find("desktop is shown black"), std::string::npos) << m_stderr;
+}
+
+} // namespace
+} // namespace qv
