@@ -32,8 +32,7 @@ void MediaNotify(FrameContext& ctx, MediaState& media) {
         PumpFrame(ctx);
         media.MediaPlayer->Play();
         DrawCaptions(ctx);
-    } while (media.RestartPending && ctx.Show.SoundLoop == kVideoLoopMarker &&
-             !ctx.StopRequested);
+    } while (media.RestartPending && ctx.Show.SoundLoop == kVideoLoopMarker && !ctx.StopRequested);
     media.RestartPending = false;
     media.InRestart = false;
 }

@@ -69,8 +69,7 @@ void RunVideo(FrameContext& ctx, MediaState& media) {
         Rect own;
         if (player->GetDisplayRect(&own) == 0) {
             const Size natural{own.Right, own.Bottom};
-            player->SetDisplayRect(
-                VideoDestination(natural, p, ctx.Run.ScreenW, ctx.Run.ScreenH));
+            player->SetDisplayRect(VideoDestination(natural, p, ctx.Run.ScreenW, ctx.Run.ScreenH));
         }
     }
     player->Play();

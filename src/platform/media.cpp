@@ -312,7 +312,8 @@ MCIERROR MediaDevices::Put(MCIDEVICEID id, const Rect& destination) {
         device->Destination = destination;
         device->Redraw = true;
     }
-    m_trace.Emit("mci", {{"cmd", "put"}, {"id", id}, {"result", result}, {"rect", RectJson(destination)}});
+    m_trace.Emit("mci",
+                 {{"cmd", "put"}, {"id", id}, {"result", result}, {"rect", RectJson(destination)}});
     return result;
 }
 

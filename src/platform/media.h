@@ -157,7 +157,7 @@ private:
         Rect Destination;
         bool Redraw = false;
         int64_t DrawnSerial = -1;
-        std::vector<int32_t> ColumnMap; // source column of each destination column
+        std::vector<int32_t> ColumnMap;             // source column of each destination column
         std::unique_ptr<gdi::NearestCache> Nearest; // for 8-bit windows, made when needed
     };
     Device* Find(MCIDEVICEID id);

@@ -28,8 +28,7 @@ uint32_t ScriptedFrameColor(uint32_t frame);
 class ScriptedMediaBackend : public MediaBackend {
 public:
     std::string_view Name() const override { return "scripted"; }
-    std::unique_ptr<MediaElement> Open(const std::filesystem::path& file,
-                                       MCIERROR* error) override;
+    std::unique_ptr<MediaElement> Open(const std::filesystem::path& file, MCIERROR* error) override;
 
     void Script(const std::string& fileName, const ScriptedMedia& media);
 

@@ -8,7 +8,6 @@
 #include "show/show_writer.h"
 
 #include <png.h>
-
 #include <stdexcept>
 
 namespace qv::test {

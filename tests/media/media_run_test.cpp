@@ -170,8 +170,8 @@ TEST_F(SoundRunTest, VideoStyleNeverOpensTheShowsSound) {
     MakePaintedClip(Dir.Path(), "clip.avi");
     MediaRunOptions o;
     o.DurationMs = 500;
-    const MediaRun run =
-        RunMediaShow(Dir, VideoShow(MediaHeader(11, "tone.wav", 1), "clip.avi", 0, 100, 100, 50, 50), o);
+    const MediaRun run = RunMediaShow(
+        Dir, VideoShow(MediaHeader(11, "tone.wav", 1), "clip.avi", 0, 100, 100, 50, 50), o);
     const auto opens = Only(run.Mci, "open");
     ASSERT_EQ(opens.size(), 1u);
     EXPECT_EQ(opens[0]["path"], UpperCase(PathMap::ToWindows(Dir.Path())) + "\\clip.avi");
@@ -188,17 +188,52 @@ TEST(VideoRunTest, VideoIsShownAtItsSizeAndPlaceInPercent) {
         Rect Put;    // in the saver window
         Rect Screen; // where it is seen on the 320 x 240 screen
     } cases[] = {
-        {"own size, centred", RunRole::FullScreen, {160, 120}, 100, 100, 50, 50,
-         {80, 60, 240, 180}, {80, 60, 240, 180}},
-        {"twice, top left", RunRole::FullScreen, {160, 120}, 200, 200, 0, 0, {0, 0, 320, 240},
+        {"own size, centred",
+         RunRole::FullScreen,
+         {160, 120},
+         100,
+         100,
+         50,
+         50,
+         {80, 60, 240, 180},
+         {80, 60, 240, 180}},
+        {"twice, top left",
+         RunRole::FullScreen,
+         {160, 120},
+         200,
+         200,
+         0,
+         0,
+         {0, 0, 320, 240},
          {0, 0, 320, 240}},
-        {"wider than the screen", RunRole::FullScreen, {400, 100}, 100, 100, 50, 50,
-         {-40, 70, 360, 170}, {0, 70, 320, 170}},
-        {"right bottom corner", RunRole::FullScreen, {100, 50}, 50, 50, 100, 100,
-         {270, 215, 320, 240}, {270, 215, 320, 240}},
+        {"wider than the screen",
+         RunRole::FullScreen,
+         {400, 100},
+         100,
+         100,
+         50,
+         50,
+         {-40, 70, 360, 170},
+         {0, 70, 320, 170}},
+        {"right bottom corner",
+         RunRole::FullScreen,
+         {100, 50},
+         50,
+         50,
+         100,
+         100,
+         {270, 215, 320, 240},
+         {270, 215, 320, 240}},
         // In preview a fifth: 32 x 24 centred in the 80 x 60 host, which sits in the
         // middle of the screen at (120, 90).
-        {"preview", RunRole::Preview, {160, 120}, 100, 100, 50, 50, {24, 18, 56, 42},
+        {"preview",
+         RunRole::Preview,
+         {160, 120},
+         100,
+         100,
+         50,
+         50,
+         {24, 18, 56, 42},
          {144, 108, 176, 132}},
     };
     for (const auto& c : cases) {
@@ -223,13 +258,13 @@ TEST(VideoRunTest, VideoIsShownAtItsSizeAndPlaceInPercent) {
             o);
         const auto puts = Only(run.Mci, "put");
         ASSERT_EQ(puts.size(), 1u);
-        EXPECT_EQ(puts[0]["rect"], nlohmann::json::array({c.Put.Left, c.Put.Top, c.Put.Right,
-                                                          c.Put.Bottom}));
+        EXPECT_EQ(puts[0]["rect"],
+                  nlohmann::json::array({c.Put.Left, c.Put.Top, c.Put.Right, c.Put.Bottom}));
         const Picture shot = ReadSnapshot(dir, 300);
         for (int32_t y = 0; y < shot.Height; y += 2) {
             for (int32_t x = 0; x < shot.Width; x += 2) {
-                const bool inside = x >= c.Screen.Left && x < c.Screen.Right &&
-                                    y >= c.Screen.Top && y < c.Screen.Bottom;
+                const bool inside = x >= c.Screen.Left && x < c.Screen.Right && y >= c.Screen.Top &&
+                                    y < c.Screen.Bottom;
                 if (inside) {
                     ASSERT_NE(shot.At(x, y), 0u) << x << "," << y;
                 } else if (c.Role == RunRole::FullScreen) {
@@ -307,9 +342,8 @@ TEST_F(GstVideoRunTest, VideoWithoutLoopPlaysOnceAndLaterNoticesDoNothing) {
     MediaRunOptions o;
     o.DurationMs = 2500;
     o.SnapshotsAt = {2000};
-    const MediaRun run = RunMediaShow(Dir, VideoShow(MediaHeader(11, "", 0), "clip.avi", 0x100,
-                                                     100, 100, 50, 50),
-                                      o);
+    const MediaRun run = RunMediaShow(
+        Dir, VideoShow(MediaHeader(11, "", 0), "clip.avi", 0x100, 100, 100, 50, 50), o);
     EXPECT_EQ(MciCommands(run.Mci), (Commands{"open", "window", "seek", "where", "put", "play",
                                               "notify:successful", "close"}));
     EXPECT_EQ(Only(run.Mci, "put")[0]["rect"], nlohmann::json::array({128, 96, 192, 144}));
@@ -324,8 +358,8 @@ TEST_F(GstVideoRunTest, MissingOrSoundOnlyFiles) {
     {
         MediaRunOptions o;
         o.DurationMs = 400;
-        const MediaRun run =
-            RunMediaShow(Dir, VideoShow(MediaHeader(11, "", 1), "nothere.avi", 1, 100, 100, 50, 50), o);
+        const MediaRun run = RunMediaShow(
+            Dir, VideoShow(MediaHeader(11, "", 1), "nothere.avi", 1, 100, 100, 50, 50), o);
         EXPECT_EQ(MciCommands(run.Mci), Commands{"open"});
         const auto screens = Events(run.Trace, "error-screen");
         ASSERT_EQ(screens.size(), 1u);
@@ -336,8 +370,8 @@ TEST_F(GstVideoRunTest, MissingOrSoundOnlyFiles) {
         // or set, on a black screen.
         MediaRunOptions o;
         o.DurationMs = 800;
-        const MediaRun run =
-            RunMediaShow(Dir, VideoShow(MediaHeader(11, "", 0), "tone.wav", 1, 100, 100, 50, 50), o);
+        const MediaRun run = RunMediaShow(
+            Dir, VideoShow(MediaHeader(11, "", 0), "tone.wav", 1, 100, 100, 50, 50), o);
         EXPECT_EQ(MciCommands(run.Mci),
                   (Commands{"open", "seek", "play", "notify:successful", "seek", "play",
                             "notify:successful", "seek", "play", "close", "notify:aborted"}));

@@ -74,11 +74,12 @@ TEST_F(MediaDevicesTest, CommandsDuringPlayEndThePendingNotice) {
     };
     const std::vector<Case> cases = {
         {"stop", [](MediaDevices& m, MCIDEVICEID id, HWND) { m.Stop(id); }, {MCI_NOTIFY_ABORTED}},
-        {"seek", [](MediaDevices& m, MCIDEVICEID id, HWND) { m.SeekToStart(id); },
+        {"seek",
+         [](MediaDevices& m, MCIDEVICEID id, HWND) { m.SeekToStart(id); },
          {MCI_NOTIFY_ABORTED}},
-        {"close", [](MediaDevices& m, MCIDEVICEID id, HWND) { m.Close(id); },
-         {MCI_NOTIFY_ABORTED}},
-        {"play again", [](MediaDevices& m, MCIDEVICEID id, HWND w) { m.Play(id, w); },
+        {"close", [](MediaDevices& m, MCIDEVICEID id, HWND) { m.Close(id); }, {MCI_NOTIFY_ABORTED}},
+        {"play again",
+         [](MediaDevices& m, MCIDEVICEID id, HWND w) { m.Play(id, w); },
          {MCI_NOTIFY_SUPERSEDED, MCI_NOTIFY_SUCCESSFUL}},
     };
     for (const Case& c : cases) {
@@ -191,8 +192,7 @@ uint32_t Pixel(const Surface& s, int32_t x, int32_t y) {
 }
 
 TEST_F(MediaDevicesTest, VideoFrameAtTheClockIsDrawnScaledIntoTheDestination) {
-    const MCIDEVICEID id =
-        OpenScripted("clip.avi", Video(400, {40, 30}));
+    const MCIDEVICEID id = OpenScripted("clip.avi", Video(400, {40, 30}));
     bool video = false;
     ASSERT_EQ(Mci().HasVideo(id, &video), 0u);
     EXPECT_TRUE(video);
@@ -232,17 +232,16 @@ TEST_F(MediaDevicesTest, DestinationsOffScreenAreClippedAndZeroSizeMeansOwnSize)
     const std::vector<Case> cases = {
         {{-10, -5, 30, 25}, {0, 0, 30, 25}},
         {{300, 230, 380, 290}, {300, 230, 320, 240}},
-        {{5, 6, 0, 0}, {5, 6, 45, 36}},          // right and bottom 0: own size
+        {{5, 6, 0, 0}, {5, 6, 45, 36}}, // right and bottom 0: own size
         {{-2000000000, 0, 2000000000, 240}, {0, 0, 320, 240}},
-        {{50, 50, 40, 90}, {}},                  // negative width: nothing
+        {{50, 50, 40, 90}, {}}, // negative width: nothing
     };
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(n++);
         Surface& s = T.Screen();
         std::fill(s.Bytes().begin(), s.Bytes().end(), 0);
-        const MCIDEVICEID id =
-            OpenScripted("clip.avi", Video(400, {40, 30}));
+        const MCIDEVICEID id = OpenScripted("clip.avi", Video(400, {40, 30}));
         Mci().Window(id, T.Window);
         Mci().Put(id, c.Put);
         Mci().Play(id, T.NoticeWindow);

@@ -1,12 +1,11 @@
 // The MCI devices on GStreamer, with sound and video files made here by sox and
 // gst-launch-1.0 (and a video whose every frame we paint ourselves).
-#include "media_test_platform.h"
 #include "media_files.h"
+#include "media_test_platform.h"
 #include "platform/gst/gst_media.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 namespace qv {
 namespace {
@@ -18,7 +17,8 @@ using test::MediaTestPlatform;
 using test::TopColour;
 namespace fs = std::filesystem;
 
-void MustRun(const std::string& program, const std::vector<std::string>& args, const fs::path& cwd) {
+void MustRun(const std::string& program, const std::vector<std::string>& args,
+             const fs::path& cwd) {
     std::string error;
     ASSERT_TRUE(test::RunTool(program, args, cwd, &error)) << error;
 }
@@ -38,8 +38,11 @@ protected:
                  "location=t.mp3"},
                 d);
         test::MakePaintedClip(d, "clip.avi");
-        const std::vector<std::string> ball = {"videotestsrc", "num-buffers=25", "pattern=ball",
-                                               "!", "video/x-raw,width=64,height=48,framerate=25/1",
+        const std::vector<std::string> ball = {"videotestsrc",
+                                               "num-buffers=25",
+                                               "pattern=ball",
+                                               "!",
+                                               "video/x-raw,width=64,height=48,framerate=25/1",
                                                "!"};
         auto with = [&](std::vector<std::string> tail) {
             std::vector<std::string> args = {"-q"};
@@ -48,12 +51,12 @@ protected:
             return args;
         };
         MustRun(launch, with({"vp8enc", "!", "webmmux", "!", "filesink", "location=t.webm"}), d);
-        MustRun(launch, with({"mpeg2enc", "!", "mpegpsmux", "!", "filesink", "location=t.mpg"}),
-                d);
+        MustRun(launch, with({"mpeg2enc", "!", "mpegpsmux", "!", "filesink", "location=t.mpg"}), d);
         // A standard MIDI file with one note of half a second.
-        test::WriteFile(d / "t.mid", {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 1, 0xE0,
-                                      'M', 'T', 'r', 'k', 0, 0, 0, 13, 0x00, 0x90, 60, 100,
-                                      0x83, 0x60, 0x80, 60, 0, 0x00, 0xFF, 0x2F, 0x00});
+        test::WriteFile(d / "t.mid",
+                        {'M', 'T',  'h',  'd',  0,    0,   0, 6,    0,    0,    0,    1,
+                         1,   0xE0, 'M',  'T',  'r',  'k', 0, 0,    0,    13,   0x00, 0x90,
+                         60,  100,  0x83, 0x60, 0x80, 60,  0, 0x00, 0xFF, 0x2F, 0x00});
         test::WriteFile(d / "noise.wav", std::vector<uint8_t>(4000, 0x5A));
     }
     static void TearDownTestSuite() {
@@ -79,7 +82,7 @@ TEST_F(GstMediaTest, OpensSoundAndVideoFilesByContent) {
         uint32_t LengthMs;
     };
     const std::vector<Case> cases = {
-        {"t.wav", false, 500}, {"t.ogg", false, 500},  {"t.mp3", false, 1000},
+        {"t.wav", false, 500},    {"t.ogg", false, 500},  {"t.mp3", false, 1000},
         {"clip.avi", true, 1000}, {"t.webm", true, 1000}, {"t.mpg", true, 1000},
     };
     for (const Case& c : cases) {
@@ -198,8 +201,7 @@ TEST_F(GstMediaTest, MidiOpensWithASoundFontAndFailsCleanlyWithout) {
 TEST(GstMediaSpeakersTest, PlaysToTheEndInRealTimeWithOrWithoutASoundDevice) {
     test::TempDir dir;
     MustRun("/usr/bin/sox",
-            {"-n", "-r", "22050", "-c", "1", "t.wav", "synth", "0.3", "sine", "440"},
-            dir.Path());
+            {"-n", "-r", "22050", "-c", "1", "t.wav", "synth", "0.3", "sine", "440"}, dir.Path());
     HostOptions o;
     o.Root = (dir / "root").string();
     o.Args = {"quorvex"};

@@ -31,8 +31,8 @@ std::vector<uint8_t> SoundSlideshow(const std::string& sound, int32_t loop) {
     return MakeShow(h, {1, 0, 0, 300, 300}, {BandedPicture(32, 24, {0xC08040, 0x4080C0})});
 }
 
-std::vector<uint8_t> VideoShow(const std::string& file, int32_t loop, int32_t width,
-                               int32_t height, int32_t left, int32_t top) {
+std::vector<uint8_t> VideoShow(const std::string& file, int32_t loop, int32_t width, int32_t height,
+                               int32_t left, int32_t top) {
     ShowRecord h = PlainHeader(11);
     h.SoundFile = "tone.wav";
     h.SoundLoop = 1;
@@ -51,7 +51,8 @@ std::vector<uint8_t> VideoShow(const std::string& file, int32_t loop, int32_t wi
 TEST(MediaScenario, SlideshowSoundOpensPlaysRepeatsStopsAndCloses) {
     TempDir dir;
     MakeSineWav(dir.Path(), "tone.wav", "0.5");
-    const PlayerRun run = RunShow(dir, SoundSlideshow("tone.wav", 1), {"--size=160x120", "--duration=1300"});
+    const PlayerRun run =
+        RunShow(dir, SoundSlideshow("tone.wav", 1), {"--size=160x120", "--duration=1300"});
     ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
     EXPECT_EQ(MciCommands(run.Trace),
               (Commands{"open", "play", "notify:successful", "seek", "play", "notify:successful",
@@ -69,9 +70,9 @@ TEST(MediaScenario, NoMediaCommandsInPreviewOrWithTheSoundSettingOff) {
     {
         TempDir dir;
         MakeSineWav(dir.Path(), "tone.wav", "0.5");
-        const PlayerRun run = RunShow(dir, SoundSlideshow("tone.wav", 1),
-                                      {"--size=320x240", "--host-size=80x60", "--duration=600"},
-                                      "", {"/p", "4321"});
+        const PlayerRun run =
+            RunShow(dir, SoundSlideshow("tone.wav", 1),
+                    {"--size=320x240", "--host-size=80x60", "--duration=600"}, "", {"/p", "4321"});
         ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
         EXPECT_FALSE(Events(run.Trace, "role").empty());
         EXPECT_TRUE(Events(run.Trace, "mci").empty());
@@ -93,13 +94,13 @@ TEST(MediaScenario, VideoStyleDrawsTheFrameOfEachMomentInItsRectangle) {
     MakePaintedClip(dir.Path(), "clip.avi");
     MakeSineWav(dir.Path(), "tone.wav", "0.5");
     const fs::path shot = dir / "video.png";
-    const PlayerRun run = RunShow(dir, VideoShow("clip.avi", 0, 100, 100, 50, 50),
-                                  {"--size=320x240", "--duration=900", "--snapshot=500:" + shot.string()});
+    const PlayerRun run =
+        RunShow(dir, VideoShow("clip.avi", 0, 100, 100, 50, 50),
+                {"--size=320x240", "--duration=900", "--snapshot=500:" + shot.string()});
     ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
     // The show's own sound is never opened; the video is, and stays open to the end.
-    EXPECT_EQ(MciCommands(run.Trace),
-              (Commands{"open", "window", "seek", "where", "put", "play", "close",
-                        "notify:aborted"}));
+    EXPECT_EQ(MciCommands(run.Trace), (Commands{"open", "window", "seek", "where", "put", "play",
+                                                "close", "notify:aborted"}));
     const auto opens = Events(run.Trace, "mci");
     EXPECT_NE(opens[0].value("path", "").find("clip.avi"), std::string::npos) << opens[0].dump();
     const int64_t play = EventTime(run.Trace, "mci", {{"cmd", "play"}});
@@ -119,8 +120,8 @@ TEST(MediaScenario, VideoStyleDrawsTheFrameOfEachMomentInItsRectangle) {
 
 TEST(MediaScenario, MissingVideoShowsItsMessage) {
     TempDir dir;
-    const PlayerRun run =
-        RunShow(dir, VideoShow("nothere.avi", 1, 100, 100, 50, 50), {"--size=160x120", "--duration=300"});
+    const PlayerRun run = RunShow(dir, VideoShow("nothere.avi", 1, 100, 100, 50, 50),
+                                  {"--size=160x120", "--duration=300"});
     ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
     const auto screens = Events(run.Trace, "error-screen");
     ASSERT_EQ(screens.size(), 1u);

@@ -1,10 +1,9 @@
 #include "platform/gst/gst_media.h"
 
-#include <gst/app/gstappsink.h>
-#include <gst/gst.h>
-
 #include <algorithm>
 #include <atomic>
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
 #include <limits>
 #include <mutex>
 #include <string>
@@ -163,8 +162,7 @@ public:
             return MCIERR_EXTENSION_NOT_FOUND;
         }
         gint64 duration = 0;
-        if (!gst_element_query_duration(m_pipeline, GST_FORMAT_TIME, &duration) ||
-            duration <= 0) {
+        if (!gst_element_query_duration(m_pipeline, GST_FORMAT_TIME, &duration) || duration <= 0) {
             duration = MeasureLength(m_uri.c_str());
         }
         if (duration <= 0) {
@@ -197,10 +195,10 @@ public:
         if (m_output != GstMediaOutput::Speakers) {
             return;
         }
-        gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME,
-                                static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH |
-                                                          GST_SEEK_FLAG_ACCURATE),
-                                static_cast<gint64>(positionMs) * GST_MSECOND);
+        gst_element_seek_simple(
+            m_pipeline, GST_FORMAT_TIME,
+            static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+            static_cast<gint64>(positionMs) * GST_MSECOND);
         gst_element_set_state(m_pipeline, GST_STATE_PLAYING);
     }
 
