@@ -353,6 +353,37 @@ TEST_F(GstVideoRunTest, VideoWithoutLoopPlaysOnceAndLaterNoticesDoNothing) {
     EXPECT_EQ(shot.At(191, 143), BottomColour(kClipFrames - 1));
 }
 
+TEST_F(GstVideoRunTest, RunsRepeatPixelForPixel) {
+    std::string error;
+    ASSERT_TRUE(RunTool("/usr/bin/gst-launch-1.0",
+                        {"-q", "videotestsrc", "num-buffers=30", "pattern=ball", "!",
+                         "video/x-raw,width=96,height=64,framerate=30/1", "!", "vp8enc", "!",
+                         "webmmux", "!", "filesink", "location=ball.webm"},
+                        Dir.Path(), &error))
+        << error;
+    const std::vector<int32_t> times = {100, 333, 517, 900, 1250};
+    std::vector<std::vector<uint8_t>> first;
+    for (int round = 0; round < 2; ++round) {
+        TempDir dir;
+        fs::copy_file(Dir / "ball.webm", dir / "ball.webm");
+        MediaRunOptions o;
+        o.DurationMs = 1300;
+        o.SnapshotsAt = times;
+        RunMediaShow(dir, VideoShow(MediaHeader(11, "", 0), "ball.webm", 1, 150, 150, 50, 50), o);
+        for (size_t i = 0; i < times.size(); ++i) {
+            const auto png = ReadFile(dir / ("shot-" + std::to_string(times[i]) + ".png"));
+            if (round == 0) {
+                first.push_back(png);
+            } else {
+                EXPECT_EQ(png, first[i]) << times[i];
+            }
+        }
+    }
+    // The ball moves: the pictures differ from moment to moment.
+    EXPECT_NE(first[0], first[1]);
+    EXPECT_NE(first[1], first[2]);
+}
+
 TEST_F(GstVideoRunTest, MissingOrSoundOnlyFiles) {
     MakeSineWav(Dir.Path(), "tone.wav", "0.3");
     {

@@ -51,6 +51,12 @@ protected:
             return args;
         };
         MustRun(launch, with({"vp8enc", "!", "webmmux", "!", "filesink", "location=t.webm"}), d);
+        // A video with a sound track beside it.
+        MustRun(launch,
+                with({"queue", "!", "avimux", "name=m", "!", "filesink", "location=av.avi",
+                      "audiotestsrc", "num-buffers=22", "samplesperbuffer=1024", "!",
+                      "audio/x-raw,rate=22050,channels=1,format=S16LE", "!", "queue", "!", "m."}),
+                d);
         MustRun(launch, with({"mpeg2enc", "!", "mpegpsmux", "!", "filesink", "location=t.mpg"}), d);
         // A standard MIDI file with one note of half a second.
         test::WriteFile(d / "t.mid",
@@ -84,6 +90,7 @@ TEST_F(GstMediaTest, OpensSoundAndVideoFilesByContent) {
     const std::vector<Case> cases = {
         {"t.wav", false, 500},    {"t.ogg", false, 500},  {"t.mp3", false, 1000},
         {"clip.avi", true, 1000}, {"t.webm", true, 1000}, {"t.mpg", true, 1000},
+        {"av.avi", true, 1000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.File);
@@ -99,6 +106,23 @@ TEST_F(GstMediaTest, OpensSoundAndVideoFilesByContent) {
             Rect where;
             ASSERT_EQ(Mci().Where(id, &where), 0u);
             EXPECT_EQ(where, (Rect{0, 0, kClipW, kClipH}));
+            // Half way through, a decoded frame is in the window's top-left corner.
+            Surface& s = T.Screen();
+            std::fill(s.Bytes().begin(), s.Bytes().end(), 0);
+            ASSERT_EQ(Mci().Window(id, T.Window), 0u);
+            ASSERT_EQ(Mci().Play(id, T.NoticeWindow), 0u);
+            T.RunUntil(T.Os->GetTickCount() + 500);
+            int lit = 0;
+            for (int32_t y = 0; y < s.Height(); ++y) {
+                for (int32_t x = 0; x < s.Width(); ++x) {
+                    const bool inside = x < kClipW && y < kClipH;
+                    if (s.PixelRgb(x, y) != 0) {
+                        ASSERT_TRUE(inside) << x << "," << y;
+                        ++lit;
+                    }
+                }
+            }
+            EXPECT_GT(lit, 0);
         }
         EXPECT_EQ(Mci().Close(id), 0u);
     }
