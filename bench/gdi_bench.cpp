@@ -150,11 +150,11 @@ BENCHMARK(BM_FillRect)->Unit(benchmark::kMillisecond);
 
 void BM_TextOutArial12Bold(benchmark::State& state) {
     World w;
-    FontSpec spec;
-    spec.Face = "Arial";
-    spec.Height = FontHeightFromPoints(12);
-    spec.Weight = FW_BOLD;
-    w.TheGdi.SelectObject(w.Dc, w.TheGdi.CreateFont(spec));
+    FontSpec request;
+    request.Face = "Arial";
+    request.Height = FontHeightFromPoints(12);
+    request.Weight = FW_BOLD;
+    w.TheGdi.SelectObject(w.Dc, w.TheGdi.CreateFont(request));
     const char* text = " The quick brown fox jumps over the lazy dog 0123456789 ";
     Size extent;
     w.TheGdi.GetTextExtentPoint32(w.Dc, text, &extent);

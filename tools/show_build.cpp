@@ -430,6 +430,30 @@ void WritePictures(ShowWriter& w, const std::vector<PictureSpec>& specs,
     }
 }
 
+// Picture numbers in the block that name no picture of the manifest: the table entry
+// then holds 0, which is the first picture's offset.
+void WarnMissingPictures(const Json& given, int32_t transitionType, size_t pictureCount,
+                         std::vector<std::string>& warnings) {
+    const TransitionStyle t = FindTransitionStyle(transitionType);
+    for (const ParamField& f : t.Style->Fields) {
+        // Picture numbers are the fields limited to the 64 table entries.
+        if (f.Max != kTableEntries - 1 || !given.contains(f.Name)) {
+            continue;
+        }
+        const Json& v = given[f.Name];
+        const std::vector<Json> values =
+            v.is_array() ? v.get<std::vector<Json>>() : std::vector<Json>{v};
+        for (const Json& n : values) {
+            if (n.is_number_integer() && n.get<int64_t>() >= static_cast<int64_t>(pictureCount) &&
+                n.get<int64_t>() < kTableEntries) {
+                warnings.push_back("Parameters." + std::string(f.Name) + ": picture " + n.dump() +
+                                   " is not among the " + std::to_string(pictureCount) +
+                                   " Pictures");
+            }
+        }
+    }
+}
+
 } // namespace
 
 BuildResult BuildShow(const Json& m, const std::filesystem::path& baseDir) {
@@ -471,10 +495,17 @@ BuildResult BuildShow(const Json& m, const std::filesystem::path& baseDir) {
         }
     }
     WritePictures(w, pictures, m.contains("PictureTable") ? &table : nullptr);
+    if (m.contains("Parameters") && m["Parameters"].is_object() && !m.contains("PictureTable")) {
+        WarnMissingPictures(m["Parameters"], transitionType, pictures.size(), result.Warnings);
+    }
 
     if (!logo.empty()) {
         if (!logoOffsetAt) {
             throw ManifestError("Logo: LogoOffset cannot be filled in under RawHeader");
+        }
+        if (!m.contains("LogoKind") || ToInt(m["LogoKind"], "LogoKind") != 1) {
+            result.Warnings.push_back("Logo: the about box and installer show it only with "
+                                      "LogoKind 1");
         }
         if (m.contains("LogoOffset")) {
             result.Warnings.push_back("LogoOffset: replaced by the logo table's offset");

@@ -41,13 +41,10 @@ std::span<const HostEntry> Hosts() {
 }
 
 std::unique_ptr<Host> CreateHost(const HostOptions& options) {
-    const char* name = "headless";
-    if (options.Display == DisplayKind::Window) {
-        name = "window";
-    } else if (options.Display == DisplayKind::Default && DisplayAvailable() &&
-               FindHost("window")) {
-        name = "window";
-    }
+    const bool window = options.Display == DisplayKind::Window ||
+                        (options.Display == DisplayKind::Default && DisplayAvailable() &&
+                         FindHost("window") != nullptr);
+    const char* name = window ? "window" : "headless";
     const HostEntry* entry = FindHost(name);
     if (!entry) {
         throw UsageError(std::string("the ") + name + " host is not built into this program");

@@ -157,34 +157,37 @@ struct FontEngine::Impl {
     }
 };
 
-FontEngine::FontEngine() : m_impl(std::make_unique<Impl>()) {
-    if (FT_Init_FreeType(&m_impl->Library) != 0) {
-        m_impl->Library = nullptr;
-    }
-    m_impl->Config = FcInitLoadConfigAndFonts();
-}
+FontEngine::FontEngine() : m_impl(std::make_unique<Impl>()) {}
 
 FontEngine::~FontEngine() = default;
 
 FontSpec FontEngine::SystemFontSpec() {
-    FontSpec spec;
-    spec.Height = -13;
-    spec.Weight = FW_BOLD;
-    spec.Face = "Liberation Sans";
-    return spec;
+    FontSpec request;
+    request.Height = -13;
+    request.Weight = FW_BOLD;
+    request.Face = "Liberation Sans";
+    return request;
 }
 
-const FontFace* FontEngine::Resolve(const FontSpec& spec) {
+const FontFace* FontEngine::Resolve(const FontSpec& request) {
     Impl& m = *m_impl;
+    // FreeType and fontconfig start with the first font used, so that runs which draw
+    // no text never load the font configuration.
+    if (!m.Library && FT_Init_FreeType(&m.Library) != 0) {
+        m.Library = nullptr;
+    }
+    if (!m.Config) {
+        m.Config = FcInitLoadConfigAndFonts();
+    }
     if (!m.Library || !m.Config) {
         return nullptr;
     }
-    const bool bold = spec.Weight >= 600;
-    const std::string family = FamilyFor(spec.Face);
+    const bool bold = request.Weight >= 600;
+    const std::string family = FamilyFor(request.Face);
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
     FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    FcPatternAddInteger(pattern, FC_SLANT, spec.Italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddInteger(pattern, FC_SLANT, request.Italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
     FcConfigSubstitute(m.Config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
@@ -213,7 +216,7 @@ const FontFace* FontEngine::Resolve(const FontSpec& spec) {
         return nullptr;
     }
     const bool synthBold = bold && (face->style_flags & FT_STYLE_FLAG_BOLD) == 0;
-    const bool synthItalic = spec.Italic && (face->style_flags & FT_STYLE_FLAG_ITALIC) == 0;
+    const bool synthItalic = request.Italic && (face->style_flags & FT_STYLE_FLAG_ITALIC) == 0;
     int64_t winAscent = face->ascender;
     int64_t winDescent = -face->descender;
     if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2))) {
@@ -223,12 +226,12 @@ const FontFace* FontEngine::Resolve(const FontSpec& spec) {
     const int64_t units = std::max<int64_t>(face->units_per_EM, 1);
     // A negative height is the character height (the em); a positive one the whole cell;
     // 0 asks for the default, 12 points.
-    int64_t pixels = spec.Height < 0 ? -int64_t{spec.Height} : spec.Height;
-    if (spec.Height == 0) {
+    int64_t pixels = request.Height < 0 ? -int64_t{request.Height} : request.Height;
+    if (request.Height == 0) {
         pixels = 16;
-    } else if (spec.Height > 0 && winAscent + winDescent > 0) {
+    } else if (request.Height > 0 && winAscent + winDescent > 0) {
         pixels =
-            std::max<int64_t>(1, (int64_t{spec.Height} * units + (winAscent + winDescent) / 2) /
+            std::max<int64_t>(1, (int64_t{request.Height} * units + (winAscent + winDescent) / 2) /
                                      (winAscent + winDescent));
     }
     const auto key =

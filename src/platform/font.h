@@ -54,7 +54,7 @@ public:
 
     // The face and size for a font, shared by every font that resolves alike; nothing
     // when no face can be loaded.
-    const FontFace* Resolve(const FontSpec& spec);
+    const FontFace* Resolve(const FontSpec& request);
 
     Size Extent(const FontFace& face, std::string_view text);
     void Draw(const FontFace& face, std::string_view text, const TextDraw& draw);

@@ -1,5 +1,6 @@
 #include "platform/gdi.h"
 
+#include "platform/error.h"
 #include "platform/font.h"
 #include "platform/gdi_pixels.h"
 #include "platform/host.h"
@@ -143,7 +144,7 @@ struct GdiObject {
     bool Null = false;
     int32_t PenWidth = 1;
     // Fonts.
-    FontSpec Spec;
+    FontSpec Request;
     const FontFace* Face = nullptr; // resolved on first use
     // Palettes.
     std::vector<PALETTEENTRY> Entries;
@@ -321,6 +322,9 @@ struct Gdi::Impl {
         if (w <= 0 || h <= 0) {
             return;
         }
+        QV_CHECK(to.Intersect(dst.Bounds()) == to);
+        QV_CHECK(srcLeft >= 0 && srcTop >= 0 && srcLeft + w <= src.Width &&
+                 srcTop + h <= src.Height);
         RowBlit b;
         b.Count = w;
         uint32_t lut32[256];
@@ -520,7 +524,7 @@ Gdi::Gdi(WindowManager& windows, Host& host) : m_impl(std::make_unique<Impl>(win
         GdiObject font;
         font.Kind = ObjectKind::Font;
         font.Stock = true;
-        font.Spec = FontEngine::SystemFontSpec();
+        font.Request = FontEngine::SystemFontSpec();
         const HGDIOBJ h = m.AddObject(std::move(font));
         m.StockObjects[SYSTEM_FONT] = h;
         m.StockObjects[ANSI_VAR_FONT] = h;
@@ -633,13 +637,13 @@ HPEN Gdi::CreatePen(int style, int width, COLORREF color) {
     return m_impl->AddPen(color, width, style == PS_NULL, false);
 }
 
-HFONT Gdi::CreateFont(const FontSpec& spec) {
-    if (spec.Height < -4096 || spec.Height > 4096) {
+HFONT Gdi::CreateFont(const FontSpec& request) {
+    if (request.Height < -4096 || request.Height > 4096) {
         return 0;
     }
     GdiObject o;
     o.Kind = ObjectKind::Font;
-    o.Spec = spec;
+    o.Request = request;
     return m_impl->AddObject(std::move(o));
 }
 
@@ -1311,7 +1315,7 @@ bool Gdi::TextOut(HDC dc, int32_t x, int32_t y, std::string_view text) {
         return false;
     }
     if (!font->Face) {
-        font->Face = m.Fonts.Resolve(font->Spec);
+        font->Face = m.Fonts.Resolve(font->Request);
     }
     if (!font->Face) {
         return false;
@@ -1335,7 +1339,7 @@ bool Gdi::GetTextExtentPoint32(HDC dc, std::string_view text, Size* size) {
         return false;
     }
     if (!font->Face) {
-        font->Face = m.Fonts.Resolve(font->Spec);
+        font->Face = m.Fonts.Resolve(font->Request);
     }
     if (!font->Face) {
         return false;

@@ -166,7 +166,7 @@ public:
     HBITMAP CreateIndexedBitmap(int32_t width, int32_t height);
     HBRUSH CreateSolidBrush(COLORREF color);
     HPEN CreatePen(int style, int width, COLORREF color);
-    HFONT CreateFont(const FontSpec& spec);
+    HFONT CreateFont(const FontSpec& request);
     HPALETTE CreatePalette(const PALETTEENTRY* entries, int count);
     HGDIOBJ GetStockObject(int which);
     HGDIOBJ SelectObject(HDC dc, HGDIOBJ object); // returns the object it replaced

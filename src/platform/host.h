@@ -45,17 +45,23 @@ public:
     virtual void CursorChanged(Cursor /*screen*/) {}
 
     // A foreign window that the program was given a handle of (/p ID): its screen
-    // rectangle while it exists.
+    // rectangle while it exists. A host registers such a window with
+    // WindowManager::AdoptForeignWindow when it learns the handle (the headless host: the
+    // program's second argument, when it is a decimal number); IsWindow and GetWindowRect
+    // then ask here, and the host calls ForeignWindowGone when the window goes away.
     virtual std::optional<Rect> ForeignWindow(HWND /*wnd*/) { return std::nullopt; }
 
-    // Answers to modal questions.
+    // Answers to modal questions (the headless host takes them in order from the events
+    // file; without one, a message box gets its default button and a password dialog is
+    // cancelled).
     virtual int MessageBoxAnswer(std::string_view text, std::string_view caption,
                                  uint32_t flags) = 0;
     virtual PasswordAnswer PasswordPrompt() = 0;
     // Runs a command for real; false when this host does not run commands.
     virtual bool RunCommand(std::string_view /*commandLine*/) { return false; }
 
-    // The run is over: finish recordings.
+    // The run is over: finish recordings. Throws PlatformError when a snapshot or the
+    // recording could not be written, so that the run does not end as a success.
     virtual void Finish() {}
 };
 

@@ -385,7 +385,17 @@ bool WindowManager::SetWindowText(HWND wnd, std::string_view text) {
     if (!w) {
         return false;
     }
+    if (w->Foreign) {
+        return false;
+    }
     w->Params.Caption = std::string(text);
+    if ((w->Params.Style & WS_CHILD) == 0) {
+        // Other processes find the window under its new caption only.
+        w->Marker.Release();
+        if (!text.empty()) {
+            w->Marker.Claim(m_root, w->Params.ClassName, text);
+        }
+    }
     return true;
 }
 

@@ -112,6 +112,17 @@ enum class ParamStatus {
 // Reads a style's block field by field from a show reader, the way the styles do: after a
 // refused value (a picture count of 0, say) it reads nothing more. Lists stop early at the
 // end of the data, so no count, however absurd, allocates or loops beyond the file.
+//
+// A style reads its block like this, leaving the file at the picture table:
+//
+//     FileShowReader file(ctx.Os.Files(), ctx.Run.ShowFile);
+//     const TransitionStyle style = FindTransitionStyle(ctx.Show.TransitionType);
+//     ParamReader params(file, *style.Style, style.Mode);
+//     if (params.ReadAll() == ParamStatus::Refused) {
+//         ErrorScreen(ctx, params.RefusedField()->Refusal);
+//         return;
+//     }
+//     const int32_t holdTime = params.Block().Int("HoldTime");
 class ParamReader {
 public:
     ParamReader(ShowReader& reader, const StyleParams& style, int32_t mode);

@@ -14,6 +14,7 @@ struct ShapeCase {
     int32_t Left, Top, Right, Bottom;
     bool NullPen;
     const char* Expected;
+    int32_t PenWidth = 1;
 };
 
 const ShapeCase kShapes[] = {
@@ -87,6 +88,22 @@ const ShapeCase kShapes[] = {
      "..#o#...\n"
      "..###...\n"
      "........\n"},
+    {"rectangle with a 2-pixel pen centred on its edge", Shape::Rectangle, 1, 1, 6, 5, false,
+     "######..\n"
+     "######..\n"
+     "##oo##..\n"
+     "######..\n"
+     "######..\n"
+     "........\n",
+     2},
+    {"ellipse with a 2-pixel pen", Shape::Ellipse, 0, 0, 8, 6, false,
+     "..####..\n"
+     ".######.\n"
+     "##oooo##\n"
+     "##oooo##\n"
+     ".######.\n"
+     "..####..\n",
+     2},
     {"ellipse 1 high", Shape::Ellipse, 1, 2, 6, 3, false,
      "........\n"
      "........\n"
@@ -103,7 +120,9 @@ TEST(GdiShapes, RectanglesAndEllipsesCoverTheirPixels) {
         HBITMAP bm = 0;
         const HDC dc = w.MakeBitmapDc(8, 6, PixelFormat::Xrgb32, &bm);
         w.Gdi.FillRect(dc, {0, 0, 8, 6}, w.Gdi.GetStockObject(WHITE_BRUSH));
-        w.Gdi.SelectObject(dc, w.Gdi.GetStockObject(c.NullPen ? NULL_PEN : BLACK_PEN));
+        const HPEN pen =
+            c.NullPen ? w.Gdi.GetStockObject(NULL_PEN) : w.Gdi.CreatePen(PS_SOLID, c.PenWidth, 0);
+        w.Gdi.SelectObject(dc, pen);
         w.Gdi.SelectObject(dc, w.Gdi.GetStockObject(GRAY_BRUSH));
         if (c.Kind == Shape::Rectangle) {
             ASSERT_TRUE(w.Gdi.Rectangle(dc, c.Left, c.Top, c.Right, c.Bottom));

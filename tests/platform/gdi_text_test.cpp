@@ -25,7 +25,7 @@ void ExpectGolden(const std::string& name, const std::string& actual) {
     EXPECT_EQ(actual, ReadGolden(name)) << "golden " << name;
 }
 
-FontSpec Spec(const char* face, int32_t points, bool bold, bool italic) {
+FontSpec FontOf(const char* face, int32_t points, bool bold, bool italic) {
     FontSpec s;
     s.Face = face;
     s.Height = FontHeightFromPoints(points);
@@ -51,15 +51,15 @@ TEST(GdiFonts, WindowsFaceNamesResolveToMetricCompatibleFaces) {
     FontEngine fonts;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Face);
-        const FontFace* f = fonts.Resolve(Spec(c.Face, 12, c.Bold, c.Italic));
+        const FontFace* f = fonts.Resolve(FontOf(c.Face, 12, c.Bold, c.Italic));
         ASSERT_NE(f, nullptr);
         const std::string path = FontEngine::FilePath(*f);
         EXPECT_EQ(path.substr(path.rfind('/') + 1), c.File);
         EXPECT_EQ(FontEngine::PixelSize(*f), 16); // 12 points at 96 DPI
     }
     // Fonts that resolve alike share one face and its glyphs.
-    EXPECT_EQ(fonts.Resolve(Spec("Arial", 12, true, false)),
-              fonts.Resolve(Spec("ARIAL", 12, true, false)));
+    EXPECT_EQ(fonts.Resolve(FontOf("Arial", 12, true, false)),
+              fonts.Resolve(FontOf("ARIAL", 12, true, false)));
 }
 
 TEST(GdiFonts, PointSizesBecomeCharacterHeightsAt96Dpi) {
@@ -75,7 +75,7 @@ TEST(GdiText, Arial12BoldMeasuresAndDrawsTheSameEveryTime) {
     HBITMAP bm = 0;
     const HDC dc = w.MakeBitmapDc(100, 22, PixelFormat::Xrgb32, &bm);
     w.Gdi.FillRect(dc, {0, 0, 100, 22}, w.Gdi.GetStockObject(GRAY_BRUSH));
-    const HFONT font = w.Gdi.CreateFont(Spec("Arial", 12, true, false));
+    const HFONT font = w.Gdi.CreateFont(FontOf("Arial", 12, true, false));
     ASSERT_NE(font, 0u);
     const HFONT old = w.Gdi.SelectObject(dc, font);
     EXPECT_EQ(old, w.Gdi.GetStockObject(SYSTEM_FONT));
@@ -159,8 +159,8 @@ TEST(GdiText, SyntheticBoldAndItalicOnlyWhenTheFaceHasNoVariant) {
     HBITMAP bm = 0;
     // The math face's cell is tall (its ascent and descent make room for big operators).
     const HDC dc = w.MakeBitmapDc(60, 100, PixelFormat::Xrgb32, &bm);
-    auto draw = [&](const FontSpec& spec, Size* extent) {
-        const HFONT f = w.Gdi.CreateFont(spec);
+    auto draw = [&](const FontSpec& request, Size* extent) {
+        const HFONT f = w.Gdi.CreateFont(request);
         w.Gdi.DeleteObject(w.Gdi.SelectObject(dc, f));
         w.Gdi.FillRect(dc, {0, 0, 60, 100}, w.Gdi.GetStockObject(WHITE_BRUSH));
         w.Gdi.GetTextExtentPoint32(dc, "Ill", extent);
@@ -178,9 +178,9 @@ TEST(GdiText, SyntheticBoldAndItalicOnlyWhenTheFaceHasNoVariant) {
     Size bold;
     Size italic;
     // The math face has neither bold nor italic: both are made from its outlines.
-    const int plainInk = draw(Spec("DejaVu Math TeX Gyre", 12, false, false), &plain);
-    const int boldInk = draw(Spec("DejaVu Math TeX Gyre", 12, true, false), &bold);
-    const int italicInk = draw(Spec("DejaVu Math TeX Gyre", 12, false, true), &italic);
+    const int plainInk = draw(FontOf("DejaVu Math TeX Gyre", 12, false, false), &plain);
+    const int boldInk = draw(FontOf("DejaVu Math TeX Gyre", 12, true, false), &bold);
+    const int italicInk = draw(FontOf("DejaVu Math TeX Gyre", 12, false, true), &italic);
     EXPECT_GT(boldInk, plainInk);
     EXPECT_EQ(bold.Width, plain.Width + 3); // one pixel more per character
     EXPECT_EQ(italic, plain);
@@ -198,10 +198,66 @@ TEST(GdiText, BadArgumentsFail) {
     huge.Height = -100000;
     EXPECT_EQ(w.Gdi.CreateFont(huge), 0u);
     // An unknown face still draws, with fontconfig's nearest match.
-    const HFONT odd = w.Gdi.CreateFont(Spec("No Such Face 1996", 10, false, false));
+    const HFONT odd = w.Gdi.CreateFont(FontOf("No Such Face 1996", 10, false, false));
     ASSERT_NE(odd, 0u);
     w.Gdi.SelectObject(dc, odd);
     EXPECT_TRUE(w.Gdi.TextOut(dc, 0, 0, "x\x80\xff"));
+}
+
+} // namespace
+} // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+// Captions are drawn as a mask pass (black text on white, SRCAND) and a colour pass
+// (coloured text on black, SRCCOPY for a boxed banner, SRCPAINT for letters only).
+TEST(GdiText, MaskAndColourPassesPaintBoxedAndUnboxedCaptions) {
+    for (uint32_t colourRop : {SRCCOPY, SRCPAINT}) {
+        SCOPED_TRACE(colourRop == SRCCOPY ? "boxed" : "letters only");
+        GdiWorld w;
+        const HWND wnd = w.MakeWindow(60, 24);
+        const HDC window = w.Gdi.GetDC(wnd);
+        const HBRUSH backdrop = w.Gdi.CreateSolidBrush(RGB(0, 128, 0));
+        w.Gdi.FillRect(window, {0, 0, 60, 24}, backdrop);
+        const HFONT font = w.Gdi.CreateFont(FontOf("Times New Roman", 10, false, true));
+        Size extent;
+        const HDC scratch = w.Gdi.CreateCompatibleDC(window);
+        w.Gdi.SelectObject(scratch, font);
+        ASSERT_TRUE(w.Gdi.GetTextExtentPoint32(scratch, " Hello ", &extent));
+        const HBITMAP bm = w.Gdi.CreateCompatibleBitmap(window, extent.Width, extent.Height);
+        w.Gdi.SelectObject(scratch, bm);
+        w.Gdi.SetBkColor(scratch, RGB(255, 255, 255));
+        w.Gdi.SetTextColor(scratch, RGB(0, 0, 0));
+        w.Gdi.TextOut(scratch, 0, 0, " Hello ");
+        ASSERT_TRUE(w.Gdi.BitBlt(window, 3, 2, extent.Width, extent.Height, scratch, 0, 0, SRCAND));
+        w.Gdi.SetBkColor(scratch, RGB(0, 0, 0));
+        w.Gdi.SetTextColor(scratch, RGB(255, 255, 0));
+        w.Gdi.TextOut(scratch, 0, 0, " Hello ");
+        ASSERT_TRUE(
+            w.Gdi.BitBlt(window, 3, 2, extent.Width, extent.Height, scratch, 0, 0, colourRop));
+        const Surface& s = *w.Windows.WindowSurface(wnd);
+        int letters = 0;
+        for (int32_t y = 0; y < 24; ++y) {
+            for (int32_t x = 0; x < 60; ++x) {
+                const uint32_t p = s.PixelRgb(x, y);
+                const bool inBox =
+                    x >= 3 && x < 3 + extent.Width && y >= 2 && y < 2 + extent.Height;
+                if (!inBox) {
+                    ASSERT_EQ(p, 0x008000u);
+                } else if (p == 0xFFFF00) {
+                    ++letters;
+                } else {
+                    // Around the letters: black in a box, the backdrop otherwise.
+                    ASSERT_EQ(p, colourRop == SRCCOPY ? 0x000000u : 0x008000u) << x << ", " << y;
+                }
+            }
+        }
+        EXPECT_GT(letters, 15);
+        w.Gdi.DeleteDC(scratch);
+        EXPECT_TRUE(w.Gdi.DeleteObject(bm));
+        EXPECT_TRUE(w.Gdi.DeleteObject(font));
+    }
 }
 
 } // namespace

@@ -5,36 +5,40 @@
 #include "platform/headless/headless_host.h"
 #include "platform/platform.h"
 
-#include <algorithm>
 #include <cstdio>
 
 namespace {
 
 using namespace qv;
 
-// Until 300 ms a gradient of many colours, then a white bar moving over navy; the mark is
-// a 6 x 6 yellow square at the last mouse position (client coordinates).
-void Draw(Surface& s, uint32_t t, Point mark) {
-    for (int32_t y = 0; y < s.Height(); ++y) {
-        uint32_t* row = s.Row32(y);
-        for (int32_t x = 0; x < s.Width(); ++x) {
-            row[x] = t < 300 ? (static_cast<uint32_t>(x & 0xFF) << 16) |
-                                   (static_cast<uint32_t>(y & 0xFF) << 8) | ((t / 4) & 0xFF)
-                             : 0x000080;
-        }
-    }
-    if (t >= 300) {
-        const int32_t bar = static_cast<int32_t>(t / 8) % s.Width();
+// Until 300 ms a gradient of many colours written straight into the window's pixels (as
+// a frame buffer would be), then, drawn with GDI through the window's device context, a
+// white bar moving over navy; the mark is a 6 x 6 yellow square at the last mouse
+// position (client coordinates).
+struct Painter {
+    Gdi& G;
+    HDC Dc;
+    HBRUSH Navy;
+    HBRUSH White;
+    HBRUSH Yellow;
+};
+
+void Draw(Painter& p, Surface& s, uint32_t t, Point mark) {
+    if (t < 300) {
         for (int32_t y = 0; y < s.Height(); ++y) {
-            std::fill(s.Row32(y) + bar, s.Row32(y) + std::min(bar + 5, s.Width()), 0xFFFFFF);
+            uint32_t* row = s.Row32(y);
+            for (int32_t x = 0; x < s.Width(); ++x) {
+                row[x] = (static_cast<uint32_t>(x & 0xFF) << 16) |
+                         (static_cast<uint32_t>(y & 0xFF) << 8) | ((t / 4) & 0xFF);
+            }
         }
+        s.AddDamage(s.Bounds());
+    } else {
+        p.G.FillRect(p.Dc, s.Bounds(), p.Navy);
+        const int32_t bar = static_cast<int32_t>(t / 8) % s.Width();
+        p.G.FillRect(p.Dc, {bar, 0, bar + 5, s.Height()}, p.White);
     }
-    for (int32_t y = std::max(mark.Y, 0); y < std::min(mark.Y + 6, s.Height()); ++y) {
-        for (int32_t x = std::max(mark.X, 0); x < std::min(mark.X + 6, s.Width()); ++x) {
-            s.Row32(y)[x] = 0xFFFF00;
-        }
-    }
-    s.AddDamage(s.Bounds());
+    p.G.FillRect(p.Dc, {mark.X, mark.Y, mark.X + 6, mark.Y + 6}, p.Yellow);
 }
 
 } // namespace
@@ -66,9 +70,17 @@ int main(int argc, char** argv) {
             }
         };
         const HWND wnd = user.CreateWindow(p);
+        Gdi& gdi = os.Gdi();
+        Painter painter{gdi, gdi.GetDC(wnd), gdi.CreateSolidBrush(RGB(0, 0, 0x80)),
+                        gdi.CreateSolidBrush(RGB(0xFF, 0xFF, 0xFF)),
+                        gdi.CreateSolidBrush(RGB(0xFF, 0xFF, 0))};
         while (!stop && user.IsWindow(wnd)) {
-            Draw(*user.WindowSurface(wnd), os.GetTickCount(), mark);
+            Draw(painter, *user.WindowSurface(wnd), os.GetTickCount(), mark);
             user.ProcessMessages();
+        }
+        gdi.ReleaseDC(wnd, painter.Dc);
+        for (HBRUSH brush : {painter.Navy, painter.White, painter.Yellow}) {
+            gdi.DeleteObject(brush);
         }
         user.DestroyWindow(wnd);
         os.Host().Finish();

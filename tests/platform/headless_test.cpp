@@ -183,6 +183,7 @@ TEST_F(HeadlessTest, DurationClicksTheTopmostVisibleEnabledWindowAtItsCentre) {
     P.User().CreateWindow(
         Popup({0, 0, 320, 240}, disabled.Proc(P.User()), WS_VISIBLE | WS_DISABLED));
     P.User().CreateWindow(Popup({0, 0, 320, 240}, {}, 0)); // hidden
+    P.User().CreateWindow(Popup({0, 0, 0, 0}));            // visible, but of no size
     P.PumpUntil(50);
     EXPECT_TRUE(below.Messages(WM_LBUTTONDOWN).empty());
     P.PumpUntil(52);
@@ -360,6 +361,31 @@ TEST_F(HeadlessTest, PreviewSnapshotIsTheHostWindowWithTheSaverInIt) {
     EXPECT_EQ(png.At(0, 0), 0x000000u); // the host window itself, black
     EXPECT_EQ(png.At(10, 0), 0x123456u);
     EXPECT_EQ(png.At(39, 29), 0x123456u);
+}
+
+TEST_F(HeadlessTest, SnapshotsTheRunNeverReachedShowTheScreenAsItWasLeft) {
+    const auto file = P.Dir / "late.png";
+    P.Start({"--size=64x48", "--snapshot=1000:" + file.string()});
+    const HWND wnd = P.User().CreateWindow(Popup({0, 0, 64, 48}));
+    test::FillWindow(P.User(), wnd, 0x445566);
+    P.PumpUntil(10);
+    EXPECT_FALSE(std::filesystem::exists(file));
+    P.Host->Finish();
+    EXPECT_EQ(ReadPng(file).At(5, 5), 0x445566u);
+    const auto shots = P.Trace("snapshot");
+    ASSERT_EQ(shots.size(), 1u);
+    EXPECT_EQ(shots[0]["at"], 1000);
+    EXPECT_EQ(shots[0]["time"], 10);
+}
+
+TEST_F(HeadlessTest, SnapshotThatCannotBeWrittenFailsTheRun) {
+    std::filesystem::create_directory(P.Dir / "gone");
+    P.Start({"--size=64x48", "--snapshot=5:" + (P.Dir / "gone" / "a.png").string()});
+    std::filesystem::remove(P.Dir / "gone");
+    P.PumpUntil(10);
+    EXPECT_EQ(P.Trace("snapshot").at(0)["error"],
+              "cannot create " + (P.Dir / "gone" / "a.png").string());
+    EXPECT_THROW(P.Host->Finish(), PlatformError);
 }
 
 TEST(DesktopImage, DefaultIsTheSameEveryTimeAndSafeOnTinyScreens) {

@@ -201,6 +201,12 @@ TEST_F(UserTest, FindWindowMatchesClassAndCaptionWithoutCase) {
     Platform other(o, HeadlessHost::Create(o));
     EXPECT_EQ(other.User().FindWindow("Tss_screen", "SS_captionqazwsxedc"),
               WindowManager::kForeignProcessWindow);
+    // A new caption is what others find from then on.
+    user.SetWindowText(saver, "Renamed");
+    EXPECT_EQ(other.User().FindWindow("Tss_screen", "SS_captionqazwsxedc"), 0u);
+    EXPECT_EQ(other.User().FindWindow("Tss_screen", "Renamed"),
+              WindowManager::kForeignProcessWindow);
+    user.SetWindowText(saver, "SS_captionqazwsxedc");
     user.DestroyWindow(saver);
     EXPECT_EQ(other.User().FindWindow("Tss_screen", "SS_captionqazwsxedc"), 0u);
     EXPECT_EQ(user.FindWindow("Tss_screen", "SS_captionqazwsxedc"), 0u);

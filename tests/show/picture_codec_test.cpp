@@ -1,4 +1,6 @@
 #include "show/picture_codec.h"
+#include "show/show_writer.h"
+#include "test_support.h"
 
 #include <cstdint>
 #include <gtest/gtest.h>
@@ -170,6 +172,79 @@ TEST(PictureCodec, RandomBytesNeverWriteOutside) {
         for (size_t i = 0; i < 16; ++i) {
             ASSERT_EQ(buffer[i], 0xEE);
             ASSERT_EQ(buffer[buffer.size() - 1 - i], 0xEE);
+        }
+    }
+}
+
+} // namespace
+} // namespace qv
+
+namespace qv {
+namespace {
+
+uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+    return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
+           (static_cast<uint32_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+
+// ImageMagick's RLE8 writer is an independent encoder: its output must decode to the
+// colours of the uncompressed picture it was made from.
+TEST(PictureCodec, DecodesImageMagickRle8) {
+    const int32_t width = 45;
+    const int32_t height = 17;
+    const int32_t stride = (width + 3) & ~3;
+    // An 8-bit BMP with all 256 colours in use (so the writer keeps 8 bits), long runs in
+    // the left half and a colour ramp in the right.
+    ShowWriter w;
+    const int32_t pixelsAt = 14 + 40 + 1024;
+    w.WriteBytes("BM", 2);
+    w.WriteInt(pixelsAt + stride * height);
+    w.WriteInt(0);
+    w.WriteInt(pixelsAt);
+    for (const int32_t v : {40, width, height}) {
+        w.WriteInt(v);
+    }
+    w.WriteBytes("\x01\x00\x08\x00", 4);
+    for (const int32_t v : {0, stride * height, 2835, 2835, 256, 256}) {
+        w.WriteInt(v);
+    }
+    for (int i = 0; i < 256; ++i) {
+        const uint8_t quad[4] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
+                                 static_cast<uint8_t>(i * 7), 0};
+        w.WriteBytes(quad, 4);
+    }
+    std::vector<uint8_t> pixels(static_cast<size_t>(stride * height), 0);
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            pixels[static_cast<size_t>(y * stride + x)] =
+                x < 20 ? static_cast<uint8_t>(y * 3) : static_cast<uint8_t>((y * width + x) % 256);
+        }
+    }
+    w.WriteBytes(pixels.data(), pixels.size());
+
+    test::TempDir dir;
+    test::WriteFile(dir / "in.bmp", w.Bytes());
+    const test::RunResult r =
+        test::Run("/usr/bin/convert", {"in.bmp", "-compress", "RLE", "BMP3:out.bmp"}, dir.Path());
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    const std::vector<uint8_t> out = test::ReadFile(dir / "out.bmp");
+    ASSERT_GE(out.size(), 54u);
+    ASSERT_EQ(Le32(out, 30), 1u) << "not RLE8";
+    ASSERT_EQ(Le32(out, 22), static_cast<uint32_t>(height));
+    const size_t paletteAt = 14 + Le32(out, 14);
+    const uint32_t colours = Le32(out, 46) == 0 ? 256 : Le32(out, 46);
+
+    std::vector<uint8_t> decoded(pixels.size(), 0);
+    DecodeRle8(std::span<const uint8_t>(out).subspan(Le32(out, 10)), decoded, stride);
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            const size_t at = static_cast<size_t>(y * stride + x);
+            ASSERT_LT(decoded[at], colours);
+            const uint8_t* got = &out[paletteAt + 4u * decoded[at]];
+            const uint8_t i = pixels[at];
+            ASSERT_EQ(got[0], i) << x << "," << y;
+            ASSERT_EQ(got[1], static_cast<uint8_t>(255 - i)) << x << "," << y;
+            ASSERT_EQ(got[2], static_cast<uint8_t>(i * 7)) << x << "," << y;
         }
     }
 }

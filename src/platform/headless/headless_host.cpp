@@ -46,6 +46,13 @@ HWND HandleFromArgument(const std::string& text) {
     return ec == std::errc() && ptr == end && !text.empty() ? value : 0;
 }
 
+// A window a person can see and point at: visible and of some size (the GUI layer's
+// hidden application window, once restored, is visible but has no size).
+bool OnScreen(const WindowManager& user, HWND wnd) {
+    Rect r;
+    return user.IsWindowVisible(wnd) && user.GetWindowRect(wnd, &r) && !r.Empty();
+}
+
 void CheckWritable(const std::string& file, const char* what) {
     const std::filesystem::path parent = std::filesystem::path(file).parent_path();
     std::error_code ec;
@@ -127,7 +134,7 @@ HWND HeadlessHost::SaverWindow() const {
     const WindowManager& user = m_os->User();
     const auto& order = user.ZOrder();
     for (auto it = order.rbegin(); it != order.rend(); ++it) {
-        if (user.IsWindowVisible(*it)) {
+        if (OnScreen(user, *it)) {
             return *it;
         }
     }
@@ -189,7 +196,7 @@ void HeadlessHost::Deliver(const ScriptEvent& ev) {
     case ScriptAction::KeyDown: {
         // Keys go to the window in the foreground, else to the saver window.
         HWND target = user.GetForegroundWindow();
-        if (!user.IsWindowVisible(target)) {
+        if (!OnScreen(user, target)) {
             target = SaverWindow();
         }
         PostInput("key-down", target, WM_KEYDOWN, ev.Key, {});
@@ -216,7 +223,7 @@ void HeadlessHost::EndLikeUser() {
     const auto& order = user.ZOrder();
     HWND target = 0;
     for (auto it = order.rbegin(); it != order.rend() && target == 0; ++it) {
-        if (user.IsWindowVisible(*it) && user.IsWindowEnabled(*it)) {
+        if (OnScreen(user, *it) && user.IsWindowEnabled(*it)) {
             target = *it;
         }
     }
@@ -238,7 +245,8 @@ void HeadlessHost::DeliverInput() {
     const uint32_t now = m_os->Clock().GetTickCount();
     while (m_nextEvent < m_script.Timed.size() &&
            static_cast<uint32_t>(m_script.Timed[m_nextEvent].AtMs) <= now) {
-        // Advance first: delivering may run nothing re-entrantly, but stay safe if it does.
+        // Taken off the list before it is delivered: taking the host window away sends
+        // WM_DESTROY at once, and a handler that processes messages comes back here.
         const ScriptEvent ev = m_script.Timed[m_nextEvent++];
         Deliver(ev);
     }
