@@ -171,6 +171,24 @@ TEST_F(GstMediaTest, FrameDrawnAtTimeTIsTheFrameAtT) {
     EXPECT_EQ(T.Screen().PixelRgb(10, 20), TopColour(0));
 }
 
+TEST_F(GstMediaTest, LastFrameStaysWhileTheSoundOutlastsTheVideo) {
+    MCIDEVICEID id = 0;
+    ASSERT_EQ(Mci().Open(Path("av.avi"), &id), 0u);
+    uint32_t length = 0;
+    Mci().Length(id, &length);
+    ASSERT_GT(length, 1005u); // the sound track is longer than the 1000 ms of video
+    Mci().Window(id, T.Window);
+    const uint32_t start = T.Os->GetTickCount();
+    Mci().Play(id, T.NoticeWindow);
+    T.RunUntil(start + 990);
+    T.Rounds(1);
+    const std::vector<uint8_t> last = T.Screen().Bytes();
+    T.RunUntil(start + length + 10);
+    EXPECT_EQ(T.Screen().Bytes(), last);
+    ASSERT_EQ(T.Notices.size(), 1u);
+    EXPECT_EQ(T.Notices[0].Tick, start + length);
+}
+
 TEST_F(GstMediaTest, BadFilesFailWithACode) {
     MCIDEVICEID id = 0;
     EXPECT_EQ(Mci().Open(Path("missing.wav"), &id), MCIERR_FILE_NOT_FOUND);

@@ -13,6 +13,8 @@ namespace {
 
 // How long opening and an exact seek may take before the device counts as not ready.
 constexpr GstClockTime kPrerollTimeout = 10 * GST_SECOND;
+// How long a frame without a time span of its own is shown before the next seek.
+constexpr GstClockTime kShortFrameSpan = 10 * GST_MSECOND;
 
 bool EnsureGstInit() {
     static std::once_flag once;
@@ -220,24 +222,31 @@ public:
         if (m_sample && at >= m_frameStart && at < m_frameEnd) {
             return &m_frame;
         }
+        // A pipeline that stopped answering, or a position where the video has already
+        // ended (its sound may run longer): the last frame stays, without seeking again.
+        if (m_broken || at >= m_videoEnd) {
+            return m_sample ? &m_frame : nullptr;
+        }
         // The pipeline stays paused: an exact seek prerolls the frame shown at that time.
         if (!gst_element_seek_simple(
                 m_pipeline, GST_FORMAT_TIME,
                 static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                static_cast<gint64>(at))) {
+                static_cast<gint64>(at)) ||
+            gst_element_get_state(m_pipeline, nullptr, nullptr, kPrerollTimeout) !=
+                GST_STATE_CHANGE_SUCCESS) {
+            m_broken = true;
             return m_sample ? &m_frame : nullptr;
         }
-        gst_element_get_state(m_pipeline, nullptr, nullptr, kPrerollTimeout);
         GstSample* sample = gst_app_sink_try_pull_preroll(GST_APP_SINK(sink), kPrerollTimeout);
         if (!sample) {
-            // Past the last frame: the last frame drawn stays.
+            m_videoEnd = at;
             return m_sample ? &m_frame : nullptr;
         }
         TakeSample(sample);
         if (!(at >= m_frameStart && at < m_frameEnd)) {
-            // A frame that does not cover the position is good for this position only.
+            // A frame without a usable time span stands for a short while from here.
             m_frameStart = at;
-            m_frameEnd = at + 1;
+            m_frameEnd = at + kShortFrameSpan;
         }
         return m_frame.Pixels ? &m_frame : nullptr;
     }
@@ -363,6 +372,9 @@ private:
     GstMapInfo m_map{};
     GstClockTime m_frameStart = 0;
     GstClockTime m_frameEnd = 0;
+    // Where the video stream ends (no frame comes after it), once seen.
+    GstClockTime m_videoEnd = GST_CLOCK_TIME_NONE;
+    bool m_broken = false;
     MediaFrame m_frame;
 };
 
