@@ -13,7 +13,8 @@
 namespace qv::tool {
 namespace {
 
-constexpr const char* kUsage = "clock: usage: quorvex-show clock FORMAT [--at TIME] [--locale NAME]";
+constexpr const char* kUsage =
+    "clock: usage: quorvex-show clock FORMAT [--at TIME] [--locale NAME]";
 
 SystemTime Now() {
     const std::time_t now = std::time(nullptr);
@@ -55,7 +56,8 @@ int ClockCommand(const std::vector<std::string>& args) {
         } else if (auto l = value("--locale")) {
             locale = *l;
         } else if (a.rfind("--", 0) == 0 || format) {
-            throw ToolError(kExitUsage, a.rfind("--", 0) == 0 ? "clock: unknown option " + a : kUsage);
+            throw ToolError(kExitUsage,
+                            a.rfind("--", 0) == 0 ? "clock: unknown option " + a : kUsage);
         } else {
             format = a;
         }
@@ -67,7 +69,8 @@ int ClockCommand(const std::vector<std::string>& args) {
     if (at) {
         const auto parsed = ParseTimeOption(*at);
         if (!parsed) {
-            throw ToolError(kExitUsage, "clock: --at wants YYYY-MM-DDTHH:MM:SS[.mmm], not '" + *at + "'");
+            throw ToolError(kExitUsage,
+                            "clock: --at wants YYYY-MM-DDTHH:MM:SS[.mmm], not '" + *at + "'");
         }
         time = *parsed;
     }

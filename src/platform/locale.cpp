@@ -34,11 +34,12 @@ LocaleInfo German() {
     LocaleInfo l;
     l.Name = "de_DE";
     l.ShortDayNames = {"So", "Mo", "Di", "Mi", "Do", "Fr", "Sa"};
-    l.LongDayNames = {"Sonntag", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag"};
+    l.LongDayNames = {"Sonntag",    "Montag",  "Dienstag", "Mittwoch",
+                      "Donnerstag", "Freitag", "Samstag"};
     // "Mrz" and "M\xE4rz": the Windows short name, and the long one in Latin-1.
     l.ShortMonthNames = {"Jan", "Feb", "Mrz", "Apr", "Mai", "Jun",
                          "Jul", "Aug", "Sep", "Okt", "Nov", "Dez"};
-    l.LongMonthNames = {"Januar", "Februar", "M\xE4rz",    "April",   "Mai",      "Juni",
+    l.LongMonthNames = {"Januar", "Februar", "M\xE4rz",   "April",   "Mai",      "Juni",
                         "Juli",   "August",  "September", "Oktober", "November", "Dezember"};
     l.DateSeparator = '.';
     l.TimeSeparator = ':';
@@ -128,8 +129,8 @@ std::string ClockFormatFromStrftime(std::string_view format) {
         }
         bool needsQuotes = false;
         for (char c : literal) {
-            needsQuotes = needsQuotes || std::isalpha(static_cast<unsigned char>(c)) || c == '"' ||
-                          c == '\'';
+            needsQuotes =
+                needsQuotes || std::isalpha(static_cast<unsigned char>(c)) || c == '"' || c == '\'';
         }
         if (!needsQuotes) {
             out += literal;
@@ -165,34 +166,77 @@ std::string ClockFormatFromStrftime(std::string_view format) {
             break;
         }
         switch (format[i]) {
-        case 'a': emit("ddd"); break;
-        case 'A': emit("dddd"); break;
+        case 'a':
+            emit("ddd");
+            break;
+        case 'A':
+            emit("dddd");
+            break;
         case 'b':
-        case 'h': emit("mmm"); break;
-        case 'B': emit("mmmm"); break;
-        case 'd': emit("dd"); break;
-        case 'e': emit("d"); break;
-        case 'm': emit("mm"); break;
-        case 'y': emit("yy"); break;
+        case 'h':
+            emit("mmm");
+            break;
+        case 'B':
+            emit("mmmm");
+            break;
+        case 'd':
+            emit("dd");
+            break;
+        case 'e':
+            emit("d");
+            break;
+        case 'm':
+            emit("mm");
+            break;
+        case 'y':
+            emit("yy");
+            break;
         case 'Y':
-        case 'G': emit("yyyy"); break;
+        case 'G':
+            emit("yyyy");
+            break;
         case 'H':
-        case 'I': emit("hh"); break;
+        case 'I':
+            emit("hh");
+            break;
         case 'k':
-        case 'l': emit("h"); break;
-        case 'M': emit("nn"); break;
-        case 'S': emit("ss"); break;
+        case 'l':
+            emit("h");
+            break;
+        case 'M':
+            emit("nn");
+            break;
+        case 'S':
+            emit("ss");
+            break;
         case 'p':
-        case 'P': emit("ampm"); break;
-        case 'D': emit("mm/dd/yy"); break;
-        case 'F': emit("yyyy-mm-dd"); break;
-        case 'T': emit("hh:nn:ss"); break;
-        case 'R': emit("hh:nn"); break;
-        case 'r': emit("hh:nn:ss ampm"); break;
+        case 'P':
+            emit("ampm");
+            break;
+        case 'D':
+            emit("mm/dd/yy");
+            break;
+        case 'F':
+            emit("yyyy-mm-dd");
+            break;
+        case 'T':
+            emit("hh:nn:ss");
+            break;
+        case 'R':
+            emit("hh:nn");
+            break;
+        case 'r':
+            emit("hh:nn:ss ampm");
+            break;
         case 'n':
-        case 't': literal += ' '; break;
-        case '%': literal += '%'; break;
-        default: break; // Time zones, week and day numbers have no clock specifier.
+        case 't':
+            literal += ' ';
+            break;
+        case '%':
+            literal += '%';
+            break;
+        default:
+            break; // Time zones, week and day numbers have no clock specifier.
         }
     }
     flushLiteral();

@@ -14,8 +14,8 @@ namespace qv {
 // format as they stand.
 struct LocaleInfo {
     std::string Name;
-    std::array<std::string, 7> ShortDayNames;  // Sunday first
-    std::array<std::string, 7> LongDayNames;   // Sunday first
+    std::array<std::string, 7> ShortDayNames;    // Sunday first
+    std::array<std::string, 7> LongDayNames;     // Sunday first
     std::array<std::string, 12> ShortMonthNames; // January first
     std::array<std::string, 12> LongMonthNames;  // January first
     char DateSeparator = '/';

@@ -144,23 +144,25 @@ void PresentMoved(EngineContext& ctx, int32_t x, int32_t y, const uint8_t* pixel
     const Rect prev = e.MovedRect;
     if (prev.Left != kNothingPresented && e.WindowDC != 0) {
         // Each strip of the old place that the new one leaves spans the old place's whole
-        // extent in the other direction.
+        // extent in the other direction. The styles erase with an empty pen, with which
+        // Rectangle fills one pixel short of its right and bottom coordinates: those are
+        // passed one past the strip's end so that its last column and row go too (what a
+        // visible pen adds beyond that lies under the new place and is painted over next).
         Gdi& gdi = ctx.Os.Gdi();
+        auto erase = [&](int32_t left, int32_t top, int32_t right, int32_t bottom) {
+            gdi.Rectangle(e.WindowDC, left, top, right + 1, bottom + 1);
+        };
         if (next.Left > prev.Left) {
-            gdi.Rectangle(e.WindowDC, prev.Left, prev.Top, std::min(next.Left, prev.Right),
-                          prev.Bottom);
+            erase(prev.Left, prev.Top, std::min(next.Left, prev.Right), prev.Bottom);
         }
         if (next.Right < prev.Right) {
-            gdi.Rectangle(e.WindowDC, std::max(next.Right, prev.Left), prev.Top, prev.Right,
-                          prev.Bottom);
+            erase(std::max(next.Right, prev.Left), prev.Top, prev.Right, prev.Bottom);
         }
         if (next.Top > prev.Top) {
-            gdi.Rectangle(e.WindowDC, prev.Left, prev.Top, prev.Right,
-                          std::min(next.Top, prev.Bottom));
+            erase(prev.Left, prev.Top, prev.Right, std::min(next.Top, prev.Bottom));
         }
         if (next.Bottom < prev.Bottom) {
-            gdi.Rectangle(e.WindowDC, prev.Left, std::max(next.Bottom, prev.Top), prev.Right,
-                          prev.Bottom);
+            erase(prev.Left, std::max(next.Bottom, prev.Top), prev.Right, prev.Bottom);
         }
     }
     PresentPixels(ctx, x, y, pixels, header);
@@ -169,12 +171,14 @@ void PresentMoved(EngineContext& ctx, int32_t x, int32_t y, const uint8_t* pixel
 
 void DrawCentredBackground(EngineContext& ctx, int32_t dst, int32_t src, int32_t x, int32_t y) {
     RasterEngine& e = ctx.Engine;
-    PixelTarget t = TargetFor(e, dst);
+    const PixelTarget t = TargetFor(e, dst);
     if (t.Pixels == nullptr) {
         return;
     }
     if (dst == -1) {
-        std::fill(e.FrameBuffer.begin(), e.FrameBuffer.end(), uint8_t{0});
+        for (int32_t r = 0; r < t.Height; ++r) {
+            t.Fill(r, 0, t.Width, 0);
+        }
     }
     const PictureSlot* p = PictureFor(e, src);
     if (p == nullptr) {
@@ -192,14 +196,13 @@ void DrawCentredBackground(EngineContext& ctx, int32_t dst, int32_t src, int32_t
         const int32_t pictureRow = p->Height() - 1 - (y + s - oy);
         const uint8_t* from =
             p->Pixels.data() + static_cast<size_t>(pictureRow) * p->Stride + (x + c0 - ox);
-        uint8_t* to = t.Row(t.Height - 1 - s);
-        std::memcpy(to + c0, from, static_cast<size_t>(std::max(c1 - c0, 0)));
+        t.Copy(t.Height - 1 - s, c0, from, c1 - c0);
     }
 }
 
 void DrawTiledBackground(EngineContext& ctx, int32_t dst, int32_t src, int32_t x, int32_t y) {
     RasterEngine& e = ctx.Engine;
-    PixelTarget t = TargetFor(e, dst);
+    const PixelTarget t = TargetFor(e, dst);
     const PictureSlot* p = PictureFor(e, src);
     if (t.Pixels == nullptr || p == nullptr) {
         return;
@@ -217,12 +220,11 @@ void DrawTiledBackground(EngineContext& ctx, int32_t dst, int32_t src, int32_t x
     for (int32_t s = 0; s < t.Height; ++s) {
         const uint8_t* from =
             p->Pixels.data() + static_cast<size_t>(ph - 1 - screenRow) * p->Stride;
-        uint8_t* to = t.Row(t.Height - 1 - s);
         int32_t column = 0;
         int32_t pc = firstColumn;
         while (column < t.Width) {
             const int32_t run = std::min(pw - pc, t.Width - column);
-            std::memcpy(to + column, from + pc, static_cast<size_t>(run));
+            t.Copy(t.Height - 1 - s, column, from + pc, run);
             column += run;
             pc = 0;
         }

@@ -89,18 +89,24 @@ void BuildCommonPalette(EngineContext& ctx, bool reserveSystemColours) {
     std::array<uint8_t, kCodes> map{};
     int32_t entries = 1; // entry 0 stays black
     const int32_t limit = reserveSystemColours ? 236 : 256;
-    while (entries < limit) {
-        int32_t best = 0;
-        uint32_t bestCount = 0;
-        for (int32_t code = 1; code < kCodes; ++code) {
-            if (histogram[static_cast<size_t>(code)] > bestCount) {
-                bestCount = histogram[static_cast<size_t>(code)];
-                best = code;
-            }
+    // The most popular codes among 1..4095, ties to the lowest code: the same order as
+    // taking the highest remaining count again and again, in one sort.
+    std::array<int16_t, kCodes> order{};
+    int32_t used = 0;
+    for (int32_t code = 1; code < kCodes; ++code) {
+        if (histogram[static_cast<size_t>(code)] != 0) {
+            order[static_cast<size_t>(used++)] = static_cast<int16_t>(code);
         }
-        if (bestCount == 0) {
-            break;
-        }
+    }
+    const int32_t taken = std::min(used, limit - entries);
+    std::partial_sort(order.begin(), order.begin() + taken, order.begin() + used,
+                      [&](int16_t a, int16_t b) {
+                          const uint32_t ca = histogram[static_cast<size_t>(a)];
+                          const uint32_t cb = histogram[static_cast<size_t>(b)];
+                          return ca != cb ? ca > cb : a < b;
+                      });
+    for (int32_t k = 0; k < taken; ++k) {
+        const int32_t best = order[static_cast<size_t>(k)];
         RGBQUAD& c = palette[static_cast<size_t>(entries)];
         c.Red = static_cast<uint8_t>(((best >> 8) & 15) * 16 + 8);
         c.Green = static_cast<uint8_t>(((best >> 4) & 15) * 16 + 8);

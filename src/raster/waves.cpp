@@ -35,18 +35,16 @@ void WaveRows(EngineContext& ctx, int32_t dst, int32_t src, int32_t left, int32_
         if (row < 0 || row >= t.Height) {
             continue;
         }
-        uint8_t* to = t.Row(static_cast<int32_t>(row));
         const uint8_t* from = p->Pixels.data() + static_cast<size_t>(m) * p->Stride;
         // Zeros, the source row from column start, zeros; only inside the target row.
         const int64_t start =
             static_cast<int64_t>(left) + WaveOffset(e.Trig, amplitude, step, phase, m);
         const int32_t a = static_cast<int32_t>(std::clamp<int64_t>(start, 0, t.Width));
         const int32_t b = static_cast<int32_t>(std::clamp<int64_t>(start + width, 0, t.Width));
-        std::memset(to, 0, static_cast<size_t>(a));
-        if (b > a) {
-            std::memcpy(to + a, from + (a - start), static_cast<size_t>(b - a));
-        }
-        std::memset(to + b, 0, static_cast<size_t>(t.Width - b));
+        const int32_t r = static_cast<int32_t>(row);
+        t.Fill(r, 0, a, 0);
+        t.Copy(r, a, from + (a - start), b - a);
+        t.Fill(r, b, t.Width - b, 0);
     }
 }
 
@@ -67,24 +65,23 @@ void WaveColumns(EngineContext& ctx, int32_t dst, int32_t src, int32_t left, int
         if (column < 0 || column >= t.Width) {
             continue;
         }
-        uint8_t* to = t.Pixels + column;
+        const int32_t c = static_cast<int32_t>(column);
         const uint8_t* from = p->Pixels.data() + m;
         const int64_t start =
             static_cast<int64_t>(top) + WaveOffset(e.Trig, amplitude, step, phase, m);
         const int32_t a = static_cast<int32_t>(std::clamp<int64_t>(start, 0, t.Height));
         const int32_t b = static_cast<int32_t>(std::clamp<int64_t>(start + height, 0, t.Height));
-        const size_t stride = static_cast<size_t>(t.Stride);
         const size_t sourceStride = static_cast<size_t>(p->Stride);
         int32_t r = 0;
         for (; r < a; ++r) {
-            to[r * stride] = 0;
+            t.Put(r, c, 0);
         }
         const uint8_t* s = from + static_cast<size_t>(a - start) * sourceStride;
         for (; r < b; ++r, s += sourceStride) {
-            to[r * stride] = *s;
+            t.Put(r, c, *s);
         }
         for (; r < t.Height; ++r) {
-            to[r * stride] = 0;
+            t.Put(r, c, 0);
         }
     }
 }

@@ -15,7 +15,9 @@ enum class PasswordSetting : uint8_t {
 // under HKEY_CURRENT_USER is never found. Once it exists, read "ScreenSaveUsePassword"
 // (a DWORD; another type raises) here, and for On load "PASSWORD.CPL" from the system
 // directory and call its "VerifyScreenSavePwd"(SaverWnd) with the clock paused.
-PasswordSetting ReadPasswordSetting(Player& /*player*/) { return PasswordSetting::NoKey; }
+PasswordSetting ReadPasswordSetting(Player& /*player*/) {
+    return PasswordSetting::NoKey;
+}
 
 // Clears InPasswordCheck however the check ends.
 class CheckGuard {

@@ -18,6 +18,11 @@ void RunPreview(Player& player);
 // that TransitionType names (ids without a style end at once).
 void RunDispatcher(Player& player);
 
+// The handler for an exception that nothing else handles (one that escapes a style, or
+// the run's own steps): the run stops as it would for one raised inside a message
+// handler, and is then torn down normally.
+void StopOnException(Player& player);
+
 // The password check of a disturbed saver: without password protection it sets the stop
 // flag.
 void PasswordCheck(Player& player);

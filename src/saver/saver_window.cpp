@@ -7,7 +7,8 @@
 
 namespace qv {
 
-TScreenSaverWindow::TScreenSaverWindow(Player& player, SaverWindowKind kind) : m_player(player), m_kind(kind) {}
+TScreenSaverWindow::TScreenSaverWindow(Player& player, SaverWindowKind kind)
+    : m_player(player), m_kind(kind) {}
 
 TScreenSaverWindow::~TScreenSaverWindow() {
     WindowManager& user = m_player.Os.User();
@@ -110,7 +111,8 @@ LRESULT TScreenSaverWindow::WndProc(HWND wnd, uint32_t message, WPARAM wParam, L
     }
 }
 
-LRESULT TScreenSaverWindow::DefaultHandler(HWND wnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
+LRESULT TScreenSaverWindow::DefaultHandler(HWND wnd, uint32_t message, WPARAM wParam,
+                                           LPARAM lParam) {
     if (m_kind == SaverWindowKind::Preview &&
         (message == WM_DESTROY || message == WM_CLOSE || message == WM_QUIT)) {
         // The preview ends when its window goes.

@@ -29,7 +29,8 @@ bool IsAmPmAt(std::string_view text, size_t pos) {
 // standard formats nest.
 class ClockFormatter {
 public:
-    ClockFormatter(const SystemTime& time, const LocaleInfo& locale) : m_time(time), m_locale(locale) {}
+    ClockFormatter(const SystemTime& time, const LocaleInfo& locale)
+        : m_time(time), m_locale(locale) {}
 
     void Append(std::string_view format) {
         // The caption's own format is level 1 and a standard format inside it level 2; a

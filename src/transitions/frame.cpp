@@ -7,7 +7,8 @@
 
 namespace qv {
 
-FrameContext::FrameContext(Platform& os) : EngineContext(os), Locale(SelectLocale(os.Options().Locale)) {}
+FrameContext::FrameContext(Platform& os)
+    : EngineContext(os), Locale(SelectLocale(os.Options().Locale)) {}
 
 int32_t Elapsed(FrameContext& ctx) {
     return static_cast<int32_t>(ctx.Os.GetTickCount() - static_cast<uint32_t>(ctx.TickBase));
@@ -28,7 +29,8 @@ bool PumpFrame(FrameContext& ctx) {
 
 void WaitMs(FrameContext& ctx, int32_t ms) {
     // Wrapping addition, as the millisecond clock itself wraps.
-    const int32_t deadline = static_cast<int32_t>(static_cast<uint32_t>(Elapsed(ctx)) + static_cast<uint32_t>(ms));
+    const int32_t deadline =
+        static_cast<int32_t>(static_cast<uint32_t>(Elapsed(ctx)) + static_cast<uint32_t>(ms));
     while (deadline > Elapsed(ctx) && !ctx.StopRequested) {
         PumpFrame(ctx);
     }
@@ -49,7 +51,8 @@ void ErrorScreen(FrameContext& ctx, const std::string& message) {
         gdi.SetBkMode(dc, OPAQUE);
         Size extent;
         gdi.GetTextExtentPoint32(dc, message, &extent);
-        gdi.TextOut(dc, (ctx.Run.ScreenW - extent.Width) / 2, (ctx.Run.ScreenH - extent.Height) / 2, message);
+        gdi.TextOut(dc, (ctx.Run.ScreenW - extent.Width) / 2, (ctx.Run.ScreenH - extent.Height) / 2,
+                    message);
         while (!PumpFrame(ctx)) {
         }
     } catch (const std::exception&) {
@@ -73,7 +76,8 @@ void FatalError(FrameContext& ctx, std::string_view code) {
 }
 
 void ClearScreen(FrameContext& ctx) {
-    ctx.Os.Gdi().FillRect(ctx.Engine.WindowDC, {0, 0, ctx.Run.ScreenW, ctx.Run.ScreenH}, ctx.Engine.BlackBrush);
+    ctx.Os.Gdi().FillRect(ctx.Engine.WindowDC, {0, 0, ctx.Run.ScreenW, ctx.Run.ScreenH},
+                          ctx.Engine.BlackBrush);
 }
 
 void TileScreen(FrameContext& ctx, int32_t n) {
@@ -105,8 +109,12 @@ void TileScreen(FrameContext& ctx, int32_t n) {
 CaptionPlace PlaceCaption(std::string_view place, int32_t textWidth, int32_t textHeight,
                           int32_t screenW, int32_t screenH) {
     CaptionPlace at;
-    const char vertical = place.size() > 0 ? static_cast<char>(std::toupper(static_cast<unsigned char>(place[0]))) : 'T';
-    const char horizontal = place.size() > 1 ? static_cast<char>(std::toupper(static_cast<unsigned char>(place[1]))) : 'L';
+    const char vertical =
+        place.size() > 0 ? static_cast<char>(std::toupper(static_cast<unsigned char>(place[0])))
+                         : 'T';
+    const char horizontal =
+        place.size() > 1 ? static_cast<char>(std::toupper(static_cast<unsigned char>(place[1])))
+                         : 'L';
     at.Bottom = vertical == 'B';
     at.Y = at.Bottom ? screenH - textHeight : 0;
     if (horizontal == 'M') {
@@ -216,7 +224,8 @@ void DrawCaption(FrameContext& ctx, const CaptionStyle& style, CaptionKind kind)
     gdi.SetBkColor(text, RGB(0, 0, 0));
     gdi.SetTextColor(text, style.Color);
     gdi.TextOut(text, 0, 0, style.Text);
-    gdi.BitBlt(windowDC, at.X, at.Y, tw, th, text, 0, 0, kind == CaptionKind::Banner ? SRCCOPY : SRCPAINT);
+    gdi.BitBlt(windowDC, at.X, at.Y, tw, th, text, 0, 0,
+               kind == CaptionKind::Banner ? SRCCOPY : SRCPAINT);
 }
 
 } // namespace
@@ -229,16 +238,17 @@ void DrawCaptions(FrameContext& ctx) {
     try {
         if (!show.BannerText.empty()) {
             DrawCaption(ctx,
-                        {show.BannerText, show.BannerPlace, show.BannerFont, show.BannerSize, show.BannerBold,
-                         show.BannerItalic, show.BannerColor},
+                        {show.BannerText, show.BannerPlace, show.BannerFont, show.BannerSize,
+                         show.BannerBold, show.BannerItalic, show.BannerColor},
                         CaptionKind::Banner);
             PumpFrame(ctx);
         }
         if (!show.ClockFormat.empty()) {
-            const std::string text = FormatClock(show.ClockFormat, ctx.Os.Clock().GetLocalTime(), ctx.Locale);
+            const std::string text =
+                FormatClock(show.ClockFormat, ctx.Os.Clock().GetLocalTime(), ctx.Locale);
             DrawCaption(ctx,
-                        {text, show.ClockPlace, show.ClockFont, show.ClockSize, show.ClockBold, show.ClockItalic,
-                         show.ClockColor},
+                        {text, show.ClockPlace, show.ClockFont, show.ClockSize, show.ClockBold,
+                         show.ClockItalic, show.ClockColor},
                         CaptionKind::Clock);
             PumpFrame(ctx);
         }

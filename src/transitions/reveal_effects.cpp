@@ -12,7 +12,8 @@ namespace {
 // the picture itself when revealing, black when removing. Freed however the effect ends.
 class EffectBitmap {
 public:
-    EffectBitmap(FrameContext& ctx, const uint8_t* pixels, const BITMAPINFO& header, RevealDirection reveal)
+    EffectBitmap(FrameContext& ctx, const uint8_t* pixels, const BITMAPINFO& header,
+                 RevealDirection reveal)
         : m_gdi(ctx.Os.Gdi()) {
         const int32_t w = header.bmiHeader.biWidth;
         const int32_t h = header.bmiHeader.biHeight;
@@ -24,7 +25,8 @@ public:
             m_gdi.SelectPalette(m_dc, ctx.Engine.EnginePalette, false);
         }
         if (reveal == RevealDirection::Reveal) {
-            m_gdi.StretchDIBits(m_dc, 0, 0, w, h, 0, 0, w, h, pixels, &header, DIB_RGB_COLORS, SRCCOPY);
+            m_gdi.StretchDIBits(m_dc, 0, 0, w, h, 0, 0, w, h, pixels, &header, DIB_RGB_COLORS,
+                                SRCCOPY);
         } else {
             m_gdi.FillRect(m_dc, {0, 0, w, h}, m_gdi.GetStockObject(BLACK_BRUSH));
         }
@@ -45,7 +47,8 @@ private:
 };
 
 // Scales every colour of source into fade by numerator / denominator, truncating.
-void ScaleColours(const BITMAPINFO& source, BITMAPINFO& fade, int64_t numerator, int64_t denominator) {
+void ScaleColours(const BITMAPINFO& source, BITMAPINFO& fade, int64_t numerator,
+                  int64_t denominator) {
     for (int i = 0; i < 256; ++i) {
         const RGBQUAD& c = source.bmiColors[i];
         RGBQUAD& out = fade.bmiColors[i];
@@ -70,8 +73,8 @@ void PumpUntil(FrameContext& ctx, double deadline) {
 
 } // namespace
 
-void PaletteFade(FrameContext& ctx, int32_t x, int32_t y, const uint8_t* pixels, const BITMAPINFO& header,
-                 RevealDirection reveal, int32_t duration) {
+void PaletteFade(FrameContext& ctx, int32_t x, int32_t y, const uint8_t* pixels,
+                 const BITMAPINFO& header, RevealDirection reveal, int32_t duration) {
     // The fade draws the picture's own pixels with a scaled copy of its colour table.
     BITMAPINFO fade = header;
     const int32_t t0 = Elapsed(ctx);
@@ -108,8 +111,9 @@ void PaletteFade(FrameContext& ctx, int32_t x, int32_t y, const uint8_t* pixels,
     }
 }
 
-void BlockDissolve(FrameContext& ctx, int32_t x, int32_t y, const uint8_t* pixels, const BITMAPINFO& header,
-                   RevealDirection reveal, int32_t blockPercent, int32_t duration, int32_t order) {
+void BlockDissolve(FrameContext& ctx, int32_t x, int32_t y, const uint8_t* pixels,
+                   const BITMAPINFO& header, RevealDirection reveal, int32_t blockPercent,
+                   int32_t duration, int32_t order) {
     const int32_t w = header.bmiHeader.biWidth;
     const int32_t h = header.bmiHeader.biHeight;
     EffectBitmap source(ctx, pixels, header, reveal);
@@ -125,7 +129,9 @@ void BlockDissolve(FrameContext& ctx, int32_t x, int32_t y, const uint8_t* pixel
     int32_t c = 0;
     int32_t r = 0;
     int32_t n = 0;
-    auto isDone = [&](int32_t col, int32_t row) { return done[static_cast<size_t>(row * columns + col)]; };
+    auto isDone = [&](int32_t col, int32_t row) {
+        return done[static_cast<size_t>(row * columns + col)];
+    };
     while (total > 0 && !ctx.StopRequested) {
         deadline += step;
         switch (order) {
@@ -161,13 +167,15 @@ void BlockDissolve(FrameContext& ctx, int32_t x, int32_t y, const uint8_t* pixel
         }
         done[static_cast<size_t>(r * columns + c)] = true;
         --total;
-        ctx.Os.Gdi().BitBlt(ctx.Engine.WindowDC, x + s * c, y + s * r, s, s, source.Dc(), s * c, s * r, SRCCOPY);
+        ctx.Os.Gdi().BitBlt(ctx.Engine.WindowDC, x + s * c, y + s * r, s, s, source.Dc(), s * c,
+                            s * r, SRCCOPY);
         PumpUntil(ctx, deadline);
     }
 }
 
-void StripWipe(FrameContext& ctx, int32_t x, int32_t y, const uint8_t* pixels, const BITMAPINFO& header,
-               RevealDirection reveal, int32_t duration, int32_t direction) {
+void StripWipe(FrameContext& ctx, int32_t x, int32_t y, const uint8_t* pixels,
+               const BITMAPINFO& header, RevealDirection reveal, int32_t duration,
+               int32_t direction) {
     if (direction == kWipeRandom) {
         direction = NextRandom(ctx, 4);
     }
@@ -179,9 +187,11 @@ void StripWipe(FrameContext& ctx, int32_t x, int32_t y, const uint8_t* pixels, c
     for (int32_t i = plan.Start; i != plan.End && !ctx.StopRequested; i += plan.Step) {
         deadline += plan.TimeStep;
         if (plan.Columns) {
-            ctx.Os.Gdi().BitBlt(ctx.Engine.WindowDC, x + 2 * i, y, 2, h, source.Dc(), 2 * i, 0, SRCCOPY);
+            ctx.Os.Gdi().BitBlt(ctx.Engine.WindowDC, x + 2 * i, y, 2, h, source.Dc(), 2 * i, 0,
+                                SRCCOPY);
         } else {
-            ctx.Os.Gdi().BitBlt(ctx.Engine.WindowDC, x, y + 2 * i, w, 2, source.Dc(), 0, 2 * i, SRCCOPY);
+            ctx.Os.Gdi().BitBlt(ctx.Engine.WindowDC, x, y + 2 * i, w, 2, source.Dc(), 0, 2 * i,
+                                SRCCOPY);
         }
         PumpUntil(ctx, deadline);
     }

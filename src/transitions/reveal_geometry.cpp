@@ -15,8 +15,10 @@ BlockGrid BlockDissolveGrid(int32_t width, int32_t height, int32_t blockPercent)
         // Rounded to the nearest integer, halves to even (the default rounding mode).
         const double edge = std::nearbyint(larger * static_cast<double>(percent) * 0.01 + 0.51);
         grid.Edge = static_cast<int32_t>(std::clamp(edge, 1.0, 2147483647.0));
-        grid.Columns = static_cast<int32_t>((static_cast<int64_t>(width) + grid.Edge - 1) / grid.Edge);
-        grid.Rows = static_cast<int32_t>((static_cast<int64_t>(height) + grid.Edge - 1) / grid.Edge);
+        grid.Columns =
+            static_cast<int32_t>((static_cast<int64_t>(width) + grid.Edge - 1) / grid.Edge);
+        grid.Rows =
+            static_cast<int32_t>((static_cast<int64_t>(height) + grid.Edge - 1) / grid.Edge);
         if (grid.Columns < 50 && grid.Rows < 50) {
             break;
         }
@@ -49,7 +51,8 @@ StripPlan StripWipePlan(int32_t width, int32_t height, int32_t direction, int32_
     }
     // A picture one pixel across has half = 0: its one strip takes the whole duration
     // instead of an infinite step.
-    plan.TimeStep = divisor > 0 ? static_cast<double>(duration) / divisor : static_cast<double>(duration);
+    plan.TimeStep =
+        divisor > 0 ? static_cast<double>(duration) / divisor : static_cast<double>(duration);
     return plan;
 }
 

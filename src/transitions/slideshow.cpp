@@ -1,9 +1,8 @@
-#include "transitions/styles.h"
-
 #include "show/show_reader.h"
 #include "show/style_params.h"
 #include "transitions/frame.h"
 #include "transitions/reveal_effects.h"
+#include "transitions/styles.h"
 
 #include <array>
 
@@ -82,7 +81,8 @@ void Place(FrameContext& ctx, SlideshowState& s) {
     // The ranges are taken as unsigned: a picture larger than its range draws an arbitrary
     // value, which the test below sends back to the centre.
     s.X = NextRandom(ctx, static_cast<uint32_t>(screenW - w));
-    s.Y = static_cast<double>(NextRandom(ctx, static_cast<uint32_t>(ctx.Run.FreeBottom - ctx.Run.FreeTop - h))) +
+    s.Y = static_cast<double>(
+              NextRandom(ctx, static_cast<uint32_t>(ctx.Run.FreeBottom - ctx.Run.FreeTop - h))) +
           ctx.Run.FreeTop;
     if (s.X < 0 || s.X > screenW) {
         s.X = centredX;
@@ -99,11 +99,12 @@ void RunEffect(FrameContext& ctx, const SlideshowState& s, RevealDirection direc
     const auto y = static_cast<int32_t>(s.Y);
     switch (s.Mode) {
     case kDissolve:
-        BlockDissolve(ctx, x, y, picture.Pixels.data(), picture.Header, direction, s.BlockSize, s.EffectTime,
-                      s.EffectOption);
+        BlockDissolve(ctx, x, y, picture.Pixels.data(), picture.Header, direction, s.BlockSize,
+                      s.EffectTime, s.EffectOption);
         break;
     case kWipe:
-        StripWipe(ctx, x, y, picture.Pixels.data(), picture.Header, direction, s.EffectTime, s.EffectOption);
+        StripWipe(ctx, x, y, picture.Pixels.data(), picture.Header, direction, s.EffectTime,
+                  s.EffectOption);
         break;
     default:
         PaletteFade(ctx, x, y, picture.Pixels.data(), picture.Header, direction, s.EffectTime);

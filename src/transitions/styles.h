@@ -16,6 +16,7 @@ struct FrameContext;
 void RunSlideshow(FrameContext& ctx, uint8_t mode);
 
 // The slideshow's own message for a picture count outside 1 to 10.
-inline constexpr const char* kSlideshowCountMessage = "The slideshow transition requires 1-10 bitmaps.";
+inline constexpr const char* kSlideshowCountMessage =
+    "The slideshow transition requires 1-10 bitmaps.";
 
 } // namespace qv

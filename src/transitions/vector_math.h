@@ -15,8 +15,12 @@ struct Vector3 {
     double Z = 0.0;
 };
 
-inline int32_t Larger(int32_t a, int32_t b) { return a > b ? a : b; }
-inline int32_t Smaller(int32_t a, int32_t b) { return a < b ? a : b; }
+inline int32_t Larger(int32_t a, int32_t b) {
+    return a > b ? a : b;
+}
+inline int32_t Smaller(int32_t a, int32_t b) {
+    return a < b ? a : b;
+}
 
 // A 3-vector of the given length along (x, y, z); along x (length truncated) when the
 // direction is the zero vector.

@@ -244,3 +244,51 @@ TEST_F(Composition, WavesDoNothingWhileTheEngineIsStopped) {
 
 } // namespace
 } // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+// In high colour the frame buffer holds RGB555 pixels: backgrounds and waves drawn into it
+// give, pixel for pixel, the RGB555 colour of what they give in 8 bits.
+TEST_F(Composition, HighColourFramesHoldTheRgb555OfTheIndexedFrame) {
+    EngineContext wide(ctx.Os);
+    EngineInit(ctx, 10, 7, 256, 1);
+    EngineInit(wide, 10, 7, 256, 0x101);
+    ASSERT_TRUE(wide.Engine.HighColour);
+    ASSERT_FALSE(ctx.Engine.HighColour);
+    BITMAPINFO h = PictureHeader(5, 3);
+    h.bmiColors[0] = RGBQUAD{40, 50, 60, 0}; // what "zero" pixels show
+    Put(5, 3, Bytes{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}, &h);
+    wide.Engine.Pictures = ctx.Engine.Pictures;
+    wide.Engine.PictureTotal = ctx.Engine.PictureTotal;
+    std::copy(std::begin(h.bmiColors), std::end(h.bmiColors),
+              std::begin(wide.Engine.FrameHeader.bmiColors));
+    RebuildRgb555(wide.Engine);
+    for (EngineContext* c : {&ctx, &wide}) {
+        c->Engine.ScreenWidth = 23;
+        c->Engine.ScreenHeight = 17;
+    }
+    using Draw = void (*)(EngineContext&);
+    const Draw draws[] = {
+        [](EngineContext& c) { DrawTiledBackground(c, -1, 0, -3, 4); },
+        [](EngineContext& c) { DrawCentredBackground(c, -1, 0, 5, 4); },
+        [](EngineContext& c) { WaveRows(c, -1, 0, 2, 1, 3, 90, 0); },
+        [](EngineContext& c) { WaveColumns(c, -1, 0, 3, 1, 2, 45, 30); },
+    };
+    for (size_t k = 0; k < std::size(draws); ++k) {
+        std::fill(ctx.Engine.FrameBuffer.begin(), ctx.Engine.FrameBuffer.end(), uint8_t{0});
+        // Both start as index 0 everywhere, so pixels a draw leaves alone compare too.
+        auto* start = reinterpret_cast<uint16_t*>(wide.Engine.FrameBuffer.data());
+        std::fill(start, start + wide.Engine.FrameBuffer.size() / 2, wide.Engine.Rgb555[0]);
+        draws[k](ctx);
+        draws[k](wide);
+        const auto* pixels = reinterpret_cast<const uint16_t*>(wide.Engine.FrameBuffer.data());
+        for (int32_t i = 0; i < 12 * 7; ++i) {
+            ASSERT_EQ(pixels[i], wide.Engine.Rgb555[ctx.Engine.FrameBuffer[static_cast<size_t>(i)]])
+                << "draw " << k << " pixel " << i;
+        }
+    }
+}
+
+} // namespace
+} // namespace qv::test

@@ -44,12 +44,22 @@ inline int32_t StrideOf(int32_t w) {
     return (w + 3) & ~3;
 }
 
+// The headless host with a screen of another depth (8 bits: a palettised display).
+class DepthHost : public HeadlessHost {
+public:
+    DepthHost(const HostOptions& options, int32_t bits) : HeadlessHost(options), m_bits(bits) {}
+    int32_t BitsPerPixel() const override { return m_bits; }
+
+private:
+    int32_t m_bits;
+};
+
 // One engine on a headless platform, with its errors collected.
 class RasterTest : public testing::Test {
 protected:
-    explicit RasterTest(Size screen = {64, 48})
+    explicit RasterTest(Size screen = {64, 48}, int32_t bits = 32)
         : m_os(HeadlessOptions(m_dir, screen),
-               HeadlessHost::Create(HeadlessOptions(m_dir, screen))),
+               std::make_unique<DepthHost>(HeadlessOptions(m_dir, screen), bits)),
           ctx(m_os) {
         ctx.Engine.EngineErrorHandler = [this](std::string_view code) {
             // The flag is set only after the handler returns.
@@ -77,6 +87,10 @@ public:
                     pixels[static_cast<size_t>(r * w + c)];
             }
         }
+        // As a load does, the picture's colours become the working palette.
+        std::copy(std::begin(slot.Header.bmiColors), std::end(slot.Header.bmiColors),
+                  std::begin(e.FrameHeader.bmiColors));
+        RebuildRgb555(e);
         return e.PictureTotal++;
     }
 

@@ -38,21 +38,26 @@ const ToolCase kCases[] = {
 TEST(ClockTool, AgreesWithTheTableInEnglish) {
     TempDir dir;
     for (const ToolCase& c : kCases) {
-        const RunResult r = qv::test::Run(QV_SHOW_TOOL, {"clock", c.Format, "--at", c.At, "--locale", "en_US"}, dir.Path());
+        const RunResult r = qv::test::Run(
+            QV_SHOW_TOOL, {"clock", c.Format, "--at", c.At, "--locale", "en_US"}, dir.Path());
         EXPECT_EQ(r.ExitCode, 0) << c.Format << ": " << r.Err;
-        EXPECT_EQ(r.Out, std::string(c.Expected) + "\n") << "format \"" << c.Format << "\" at " << c.At;
+        EXPECT_EQ(r.Out, std::string(c.Expected) + "\n")
+            << "format \"" << c.Format << "\" at " << c.At;
     }
 }
 
 TEST(ClockTool, OtherLocalesAndBadArguments) {
     TempDir dir;
-    const RunResult de = qv::test::Run(QV_SHOW_TOOL, {"clock", "dddddd", "--at=2025-03-09T21:07:03", "--locale=de_DE"}, dir.Path());
+    const RunResult de = qv::test::Run(
+        QV_SHOW_TOOL, {"clock", "dddddd", "--at=2025-03-09T21:07:03", "--locale=de_DE"},
+        dir.Path());
     EXPECT_EQ(de.ExitCode, 0) << de.Err;
     // The caption's Latin-1 text comes out as UTF-8.
     EXPECT_EQ(de.Out, "Sonntag, 9. M\xC3\xA4rz 2025\n");
     const RunResult noFormat = qv::test::Run(QV_SHOW_TOOL, {"clock"}, dir.Path());
     EXPECT_EQ(noFormat.ExitCode, 2);
-    const RunResult badTime = qv::test::Run(QV_SHOW_TOOL, {"clock", "hh", "--at", "yesterday"}, dir.Path());
+    const RunResult badTime =
+        qv::test::Run(QV_SHOW_TOOL, {"clock", "hh", "--at", "yesterday"}, dir.Path());
     EXPECT_EQ(badTime.ExitCode, 2);
     EXPECT_NE(badTime.Err.find("--at"), std::string::npos);
     const RunResult now = qv::test::Run(QV_SHOW_TOOL, {"clock", "yyyy"}, dir.Path());

@@ -8,11 +8,14 @@ namespace {
 namespace fs = std::filesystem;
 
 std::vector<uint8_t> FadeShow() {
-    return MakeShow(PlainHeader(2), {1, 0, 0, 300, 300}, {BandedPicture(32, 24, {0xC08040, 0x4080C0})});
+    return MakeShow(PlainHeader(2), {1, 0, 0, 300, 300},
+                    {BandedPicture(32, 24, {0xC08040, 0x4080C0})});
 }
 
 // When the run let go of the saver state: the time of "SPI_SETSCREENSAVERRUNNING 0".
-int64_t StopTime(const PlayerRun& run) { return EventTime(run.Trace, "spi", {{"action", 97}, {"value", 0}}); }
+int64_t StopTime(const PlayerRun& run) {
+    return EventTime(run.Trace, "spi", {{"action", 97}, {"value", 0}});
+}
 
 TEST(SaverRun, MouseMovesBeyondEightPixelsStopTheSaver) {
     const struct {
@@ -34,7 +37,8 @@ TEST(SaverRun, MouseMovesBeyondEightPixelsStopTheSaver) {
     };
     for (const auto& c : cases) {
         TempDir dir;
-        const PlayerRun run = RunShow(dir, FadeShow(), {"--size=160x120", "--duration=1000"}, c.Events);
+        const PlayerRun run =
+            RunShow(dir, FadeShow(), {"--size=160x120", "--duration=1000"}, c.Events);
         ASSERT_EQ(run.Result.ExitCode, 0) << c.Name << ": " << run.Result.Err;
         const int64_t stop = StopTime(run);
         if (c.StopsEarly) {
@@ -64,14 +68,15 @@ TEST(SaverRun, SystemStateAndCursorAreRestoredInOrder) {
     }
     // Hidden for the run, shown and hidden again around the password check of the click,
     // then the saver state off and the arrow back.
-    const std::vector<std::string> expected{"spi 1",  "cursor none",  "cursor arrow", "cursor none",
-                                            "spi 0",  "cursor arrow", "exit 0"};
+    const std::vector<std::string> expected{"spi 1", "cursor none",  "cursor arrow", "cursor none",
+                                            "spi 0", "cursor arrow", "exit 0"};
     EXPECT_EQ(order, expected);
     // The saver window had the marks of a running saver and is gone at the end.
     const auto created = Events(run.Trace, "window-create");
     bool saverWindow = false;
     for (const auto& w : created) {
-        saverWindow = saverWindow || (w["class"] == "Tss_screen" && w["caption"] == "SS_captionqazwsxedc");
+        saverWindow =
+            saverWindow || (w["class"] == "Tss_screen" && w["caption"] == "SS_captionqazwsxedc");
     }
     EXPECT_TRUE(saverWindow);
 }
@@ -79,9 +84,11 @@ TEST(SaverRun, SystemStateAndCursorAreRestoredInOrder) {
 TEST(SaverRun, TransitionIdsWithoutAStyleEndAtOnce) {
     for (int32_t id : {0, 17, -3}) {
         TempDir dir;
-        const auto show = MakeShow(PlainHeader(id), {1, 0, 0, 300, 300}, {BandedPicture(32, 24, {0xFFFFFF})});
+        const auto show =
+            MakeShow(PlainHeader(id), {1, 0, 0, 300, 300}, {BandedPicture(32, 24, {0xFFFFFF})});
         const fs::path shot = dir / "end.png";
-        const PlayerRun run = RunShow(dir, show, {"--size=160x120", "--duration=5000", "--snapshot=0:" + shot.string()});
+        const PlayerRun run = RunShow(
+            dir, show, {"--size=160x120", "--duration=5000", "--snapshot=0:" + shot.string()});
         ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
         const int64_t stop = StopTime(run);
         EXPECT_GE(stop, 0) << "id " << id;
@@ -92,11 +99,21 @@ TEST(SaverRun, TransitionIdsWithoutAStyleEndAtOnce) {
 
 TEST(Preview, RunsInsideTheHostWindowUntilItIsDestroyed) {
     TempDir dir;
-    const auto show = MakeShow(PlainHeader(2), {1, 0, 0, 400, 200}, {BandedPicture(100, 60, {0xE03020, 0x3050E0})});
+    // Captions are never drawn in a preview: only the picture may show.
+    ShowRecord header = PlainHeader(2);
+    header.BannerText = "Banner";
+    header.BannerSize = 10;
+    header.BannerColor = RGB(255, 255, 255);
+    header.ClockFormat = "hh:nn";
+    header.ClockSize = 10;
+    header.ClockColor = RGB(255, 255, 0);
+    const auto show =
+        MakeShow(header, {1, 0, 0, 400, 200}, {BandedPicture(100, 60, {0xE03020, 0x3050E0})});
     const fs::path shot = dir / "preview.png";
-    const PlayerRun run =
-        RunShow(dir, show, {"--size=320x240", "--host-size=80x60", "--duration=5000", "--snapshot=400:" + shot.string()},
-                "500 destroy-host\n", {"/p", "4321"});
+    const PlayerRun run = RunShow(dir, show,
+                                  {"--size=320x240", "--host-size=80x60", "--duration=5000",
+                                   "--snapshot=400:" + shot.string()},
+                                  "500 destroy-host\n", {"/p", "4321"});
     ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
     // The saver window is a child of the host, filling it.
     const auto created = Events(run.Trace, "window-create");
@@ -125,7 +142,8 @@ TEST(Preview, RunsInsideTheHostWindowUntilItIsDestroyed) {
 
 TEST(Preview, WithoutAHandleNothingIsShown) {
     TempDir dir;
-    const PlayerRun run = RunShow(dir, FadeShow(), {"--size=160x120", "--duration=1000"}, "", {"/p"});
+    const PlayerRun run =
+        RunShow(dir, FadeShow(), {"--size=160x120", "--duration=1000"}, "", {"/p"});
     ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
     for (const auto& w : Events(run.Trace, "window-create")) {
         EXPECT_NE(w["class"], "Tss_screen");

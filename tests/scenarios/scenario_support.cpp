@@ -121,13 +121,50 @@ std::vector<uint8_t> MakeShow(const ShowRecord& header, const std::vector<int32_
     return w.Bytes();
 }
 
-PlayerRun RunShow(const TempDir& dir, const std::vector<uint8_t>& show, const std::vector<std::string>& options,
-                  const std::string& events, std::vector<std::string> roleArgs) {
+std::vector<uint8_t> BuildWithTool(const TempDir& dir, nlohmann::json manifest,
+                                   const std::vector<TestPicture>& pictures,
+                                   const std::string& compression) {
+    const fs::path folder = dir / "manifest";
+    fs::create_directories(folder);
+    manifest["Pictures"] = nlohmann::json::array();
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        const TestPicture& p = pictures[i];
+        std::vector<uint8_t> rgb;
+        rgb.reserve(p.Indexes.size() * 3);
+        for (uint8_t index : p.Indexes) {
+            const uint32_t c = p.Colours[index];
+            rgb.push_back(static_cast<uint8_t>(c >> 16));
+            rgb.push_back(static_cast<uint8_t>(c >> 8));
+            rgb.push_back(static_cast<uint8_t>(c));
+        }
+        png_image png;
+        std::memset(&png, 0, sizeof png);
+        png.version = PNG_IMAGE_VERSION;
+        png.width = static_cast<png_uint_32>(p.Width);
+        png.height = static_cast<png_uint_32>(p.Height);
+        png.format = PNG_FORMAT_RGB;
+        const std::string name = "picture" + std::to_string(i) + ".png";
+        EXPECT_TRUE(
+            png_image_write_to_file(&png, (folder / name).c_str(), 0, rgb.data(), 0, nullptr));
+        manifest["Pictures"].push_back({{"File", name}, {"Compression", compression}});
+    }
+    WriteText(folder / "show.json", manifest.dump(2));
+    const fs::path out = folder / "show.qdm";
+    const RunResult r = Run(
+        QV_SHOW_TOOL, {"build", (folder / "show.json").string(), "-o", out.string()}, dir.Path());
+    EXPECT_EQ(r.ExitCode, 0) << "quorvex-show build: " << r.Err;
+    return fs::exists(out) ? ReadFile(out) : std::vector<uint8_t>{};
+}
+
+PlayerRun RunShow(const TempDir& dir, const std::vector<uint8_t>& show,
+                  const std::vector<std::string>& options, const std::string& events,
+                  std::vector<std::string> roleArgs) {
     const fs::path showFile = dir / "show.qdm";
     WriteFile(showFile, show);
     const fs::path trace = dir / "trace.jsonl";
     fs::create_directories(dir / "root");
-    std::vector<std::string> args = roleArgs.empty() ? std::vector<std::string>{"/DEMO", showFile.string()} : roleArgs;
+    std::vector<std::string> args =
+        roleArgs.empty() ? std::vector<std::string>{"/DEMO", showFile.string()} : roleArgs;
     args.push_back("--display=headless");
     args.push_back("--root=" + (dir / "root").string());
     args.push_back("--trace=" + trace.string());
@@ -183,7 +220,8 @@ void ExpectMatchesGolden(const fs::path& snapshot, const std::string& name) {
         return;
     }
     ASSERT_TRUE(fs::exists(snapshot)) << snapshot;
-    ASSERT_TRUE(fs::exists(golden)) << "no golden " << golden << " (run with QV_UPDATE_GOLDENS=1 and look at it)";
+    ASSERT_TRUE(fs::exists(golden))
+        << "no golden " << golden << " (run with QV_UPDATE_GOLDENS=1 and look at it)";
     const Image actual = ReadPng(snapshot);
     const Image expected = ReadPng(golden);
     ASSERT_EQ(actual.Width, expected.Width) << name;
@@ -192,7 +230,8 @@ void ExpectMatchesGolden(const fs::path& snapshot, const std::string& name) {
     for (size_t i = 0; i < actual.Pixels.size(); ++i) {
         differing += actual.Pixels[i] != expected.Pixels[i];
     }
-    EXPECT_EQ(differing, 0u) << name << ": pixels differ from the golden; snapshot kept at " << snapshot;
+    EXPECT_EQ(differing, 0u) << name << ": pixels differ from the golden; snapshot kept at "
+                             << snapshot;
 }
 
 Box NonBlackBox(const Image& image) {
@@ -210,7 +249,8 @@ Box NonBlackBox(const Image& image) {
     return b.Empty() ? Box{} : b;
 }
 
-int64_t EventTime(const std::vector<nlohmann::json>& trace, const std::string& ev, const nlohmann::json& match) {
+int64_t EventTime(const std::vector<nlohmann::json>& trace, const std::string& ev,
+                  const nlohmann::json& match) {
     for (const auto& line : trace) {
         if (line.value("ev", "") != ev) {
             continue;

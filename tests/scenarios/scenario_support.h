@@ -15,7 +15,7 @@ namespace qv::test {
 struct TestPicture {
     int32_t Width = 0;
     int32_t Height = 0;
-    std::vector<uint8_t> Indexes; // Width * Height, top row first
+    std::vector<uint8_t> Indexes;        // Width * Height, top row first
     std::array<uint32_t, 256> Colours{}; // 0x00RRGGBB
     uint32_t ColoursUsed = 256;
 };
@@ -29,6 +29,13 @@ TestPicture BandedPicture(int32_t w, int32_t h, const std::vector<uint32_t>& ban
 std::vector<uint8_t> MakeShow(const ShowRecord& header, const std::vector<int32_t>& params,
                               const std::vector<TestPicture>& pictures);
 
+// A show file built by quorvex-show from a manifest: header fields and "Parameters" as the
+// manifest gives them, and the pictures written as PNG files beside it, stored with the
+// given compression ("raw", "rle8" or "scheme4"). Fails the test when the tool refuses.
+std::vector<uint8_t> BuildWithTool(const TempDir& dir, nlohmann::json manifest,
+                                   const std::vector<TestPicture>& pictures,
+                                   const std::string& compression = "raw");
+
 // A header with the given transition id and nothing else.
 ShowRecord PlainHeader(int32_t transitionType);
 
@@ -41,8 +48,9 @@ struct PlayerRun {
 // a link to the player named like the show, beside it), with
 // the virtual clock at a fixed time, a trace, and the options given. The events text,
 // when not empty, becomes the events file.
-PlayerRun RunShow(const TempDir& dir, const std::vector<uint8_t>& show, const std::vector<std::string>& options,
-                  const std::string& events = "", std::vector<std::string> roleArgs = {});
+PlayerRun RunShow(const TempDir& dir, const std::vector<uint8_t>& show,
+                  const std::vector<std::string>& options, const std::string& events = "",
+                  std::vector<std::string> roleArgs = {});
 
 // An image read from a PNG file, as 0x00RRGGBB pixels.
 struct Image {

@@ -118,7 +118,8 @@ TEST(ClockFormat, StandardFormatsNestAtMostTwoLevels) {
 TEST(ClockFormat, TextIsCutTo128Characters) {
     const LocaleInfo en = *BuiltInLocale("en_US");
     // Six long dates of 24 characters each: 149 characters before the cut.
-    const std::string text = FormatClock("dddddd dddddd dddddd dddddd dddddd dddddd", At(kAfternoon), en);
+    const std::string text =
+        FormatClock("dddddd dddddd dddddd dddddd dddddd dddddd", At(kAfternoon), en);
     EXPECT_EQ(text.size(), kClockTextMax);
     EXPECT_EQ(text.substr(0, 25), "Saturday, March 07, 2026 ");
 }
@@ -143,14 +144,9 @@ TEST(Locale, StrftimeFormatsBecomeClockFormats) {
         const char* In;
         const char* Out;
     } cases[] = {
-        {"%d.%m.%Y", "dd.mm.yyyy"},
-        {"%Y-%m-%d", "yyyy-mm-dd"},
-        {"%I:%M:%S %p", "hh:nn:ss ampm"},
-        {"%H h %M", "hh\" h \"nn"},
-        {"%e%d", "d''dd"},
-        {"%a %b %e", "ddd mmm d"},
-        {"%Ey %%", "yy %"},
-        {"%T", "hh:nn:ss"},
+        {"%d.%m.%Y", "dd.mm.yyyy"}, {"%Y-%m-%d", "yyyy-mm-dd"}, {"%I:%M:%S %p", "hh:nn:ss ampm"},
+        {"%H h %M", "hh\" h \"nn"}, {"%e%d", "d''dd"},          {"%a %b %e", "ddd mmm d"},
+        {"%Ey %%", "yy %"},         {"%T", "hh:nn:ss"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ClockFormatFromStrftime(c.In), c.Out) << c.In;

@@ -76,10 +76,10 @@ Rect ChangedArea(const Surface& s) {
 
 TEST(FrameCaptions, PlacesAndPictureArea) {
     const CaptionCase cases[] = {
-        {"TL", true, 0, 120},  {"TM", true, 0, 120},  {"TR", true, 0, 120},  {"BL", true, 0, 120},
-        {"BM", true, 0, 120},  {"BR", true, 0, 120},  {"TM", true, 90, 120}, {"BM", true, 0, 10},
+        {"TL", true, 0, 120},  {"TM", true, 0, 120},   {"TR", true, 0, 120},  {"BL", true, 0, 120},
+        {"BM", true, 0, 120},  {"BR", true, 0, 120},   {"TM", true, 90, 120}, {"BM", true, 0, 10},
         {"TL", false, 0, 120}, {"TM", false, 90, 120}, {"TR", false, 0, 120}, {"BL", false, 0, 120},
-        {"BM", false, 0, 10},  {"BR", false, 0, 120}, {"XY", true, 0, 120},
+        {"BM", false, 0, 10},  {"BR", false, 0, 120},  {"XY", true, 0, 120},
     };
     for (const CaptionCase& c : cases) {
         FrameFixture f;
@@ -123,7 +123,8 @@ TEST(FrameCaptions, PlacesAndPictureArea) {
             bool black = false;
             for (int32_t y = area.Top; y < area.Bottom; ++y) {
                 for (int32_t x = area.Left; x < area.Right; ++x) {
-                    EXPECT_NE(s.PixelRgb(x, y), 0xFF0000u) << what << " box has a hole at " << x << "," << y;
+                    EXPECT_NE(s.PixelRgb(x, y), 0xFF0000u)
+                        << what << " box has a hole at " << x << "," << y;
                     black = black || s.PixelRgb(x, y) == 0;
                 }
             }

@@ -14,7 +14,8 @@ struct SmallPicture {
         Header.bmiHeader.biClrUsed = 256;
         Header.bmiHeader.biClrImportant = 256;
         for (int i = 0; i < 256; ++i) {
-            Header.bmiColors[i] = RGBQUAD{static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), 200, 0};
+            Header.bmiColors[i] =
+                RGBQUAD{static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), 200, 0};
         }
         Pixels.assign(12 * 6, 0);
         for (int32_t row = 0; row < 6; ++row) {
@@ -53,15 +54,18 @@ Shown Look(FrameFixture& f, const SmallPicture& p) {
     return s;
 }
 
-using Effect = void (*)(FrameContext&, const SmallPicture&, RevealDirection, int32_t duration, int32_t option);
+using Effect = void (*)(FrameContext&, const SmallPicture&, RevealDirection, int32_t duration,
+                        int32_t option);
 
 void Fade(FrameContext& ctx, const SmallPicture& p, RevealDirection d, int32_t duration, int32_t) {
     PaletteFade(ctx, kX, kY, p.Pixels.data(), p.Header, d, duration);
 }
-void Dissolve(FrameContext& ctx, const SmallPicture& p, RevealDirection d, int32_t duration, int32_t order) {
+void Dissolve(FrameContext& ctx, const SmallPicture& p, RevealDirection d, int32_t duration,
+              int32_t order) {
     BlockDissolve(ctx, kX, kY, p.Pixels.data(), p.Header, d, 20, duration, order);
 }
-void Wipe(FrameContext& ctx, const SmallPicture& p, RevealDirection d, int32_t duration, int32_t direction) {
+void Wipe(FrameContext& ctx, const SmallPicture& p, RevealDirection d, int32_t duration,
+          int32_t direction) {
     StripWipe(ctx, kX, kY, p.Pixels.data(), p.Header, d, duration, direction);
 }
 
