@@ -30,6 +30,10 @@ namespace {
 // nothing.
 constexpr int kIdleWaitMs = 2;
 
+// A change of at least this many pixels (or a quarter of a small window) counts as a
+// redraw of much of the window; such redraws are paced to the display's refresh.
+constexpr int64_t kLargeDamagePixels = 64 * 1024;
+
 // How often the preview's host window is asked for, at most: a round trip to the display
 // every round would cost more than the rest of an idle round.
 constexpr auto kForeignCheckInterval = std::chrono::milliseconds(10);
@@ -120,6 +124,9 @@ QtHost::QtHost(const HostOptions& options) : m_options(options) {
         m_screenSize = w;
     }
     m_desktop = Surface(m_screenSize.Width, m_screenSize.Height, PixelFormat::Xrgb32);
+    // The display's refresh period, within sensible bounds (Xvfb reports 60 Hz).
+    const double hz = std::clamp(screen->refreshRate(), 30.0, 240.0);
+    m_framePeriod = std::chrono::microseconds(static_cast<int64_t>(1e6 / hz));
     m_wake = std::make_unique<QTimer>();
     m_wake->setSingleShot(true);
     m_wake->setTimerType(Qt::PreciseTimer);
@@ -222,24 +229,49 @@ std::optional<Rect> QtHost::ForeignWindow(HWND wnd) {
     return std::nullopt;
 }
 
-bool QtHost::SurfacesChanged() {
+QtHost::Pending QtHost::PendingDrawing() {
+    Pending p;
     for (const auto& [wnd, window] : m_windows) {
         const Surface* s = m_os->User().WindowSurface(wnd);
-        if (s && !s->Damage().Empty()) {
-            return true;
+        if (!s || s->Damage().Empty()) {
+            continue;
         }
+        p.Any = true;
+        const int64_t area = int64_t{s->Damage().Width()} * s->Damage().Height();
+        const int64_t whole = int64_t{s->Width()} * s->Height();
+        p.Large = p.Large || area >= std::min(kLargeDamagePixels, whole / 4);
     }
-    return false;
+    return p;
+}
+
+void QtHost::WaitForEvents(int ms) {
+    m_wake->start(std::max(ms, 0));
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    m_wake->stop();
 }
 
 void QtHost::DeliverInput() {
     CheckForeignWindow();
-    if (!m_os->Clock().IsVirtual() && !SurfacesChanged()) {
-        // Nothing was drawn since the last round: the program is waiting for a deadline.
-        // Sleep in the event loop until input comes or a short while has passed.
-        m_wake->start(kIdleWaitMs);
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        m_wake->stop();
+    if (!m_os->Clock().IsVirtual()) {
+        const Pending pending = PendingDrawing();
+        if (!pending.Any) {
+            // Nothing was drawn since the last round: the program is waiting for a deadline.
+            // Sleep in the event loop until input comes or a short while has passed.
+            WaitForEvents(kIdleWaitMs);
+        } else if (pending.Large) {
+            // A redraw of much of a window (a fade redraws its whole picture every round, as
+            // fast as rounds come) is shown at most once per refresh of the display: showing
+            // it sooner is never seen, and waiting keeps such a loop from taking a whole
+            // processor. Small changes (a dissolve's blocks, a wipe's strips) go at once, so
+            // effects that step faster than the display refreshes keep their pace.
+            const auto since = std::chrono::steady_clock::now() - m_lastPresent;
+            const int left = static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(m_framePeriod - since)
+                    .count());
+            if (left > 0) {
+                WaitForEvents(left);
+            }
+        }
     }
     QCoreApplication::processEvents();
 }
@@ -253,6 +285,7 @@ void QtHost::AfterMessages() {
         const Rect damage = s->TakeDamage();
         if (!damage.Empty() && window->isVisible()) {
             window->Present(damage);
+            m_lastPresent = std::chrono::steady_clock::now();
         }
     }
 }

@@ -67,7 +67,14 @@ private:
     void AdoptPreviewHost();
     void CheckForeignWindow();
     std::unique_ptr<SurfaceWindow> MakeNativeWindow(HWND wnd);
-    bool SurfacesChanged();
+    // What the program drew since the last round: anything, and a large part of a window.
+    struct Pending {
+        bool Any = false;
+        bool Large = false;
+    };
+    Pending PendingDrawing();
+    // Lets Qt deliver events, waiting up to ms for the first one.
+    void WaitForEvents(int ms);
 
     HostOptions m_options;
     Platform* m_os = nullptr;
@@ -77,6 +84,8 @@ private:
     char* m_argv[2] = {m_argv0, nullptr};
     std::unique_ptr<QApplication> m_app;
     std::unique_ptr<QTimer> m_wake;
+    std::chrono::microseconds m_framePeriod{16667};
+    std::chrono::steady_clock::time_point m_lastPresent;
     Size m_screenSize;
     Surface m_desktop;
     std::map<HWND, std::unique_ptr<SurfaceWindow>> m_windows;

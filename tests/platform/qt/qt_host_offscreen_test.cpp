@@ -5,9 +5,13 @@
 #include "platform/qt/qt_host.h"
 #include "test_support.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QImage>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -121,6 +125,47 @@ TEST_F(OffscreenHost, WindowsOfNoSizeOrHiddenGetNoNativeWindow) {
     EXPECT_TRUE(Host().NativeWindow(wnd)->isVisible());
     m_os->User().DestroyWindow(wnd);
     EXPECT_EQ(Host().NativeWindow(wnd), nullptr);
+}
+
+// Presses a button of the message box once it is open (or closes the box without one).
+void AnswerMessageBox(QMessageBox::StandardButton button) {
+    QTimer::singleShot(10, [button] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            AnswerMessageBox(button); // not open yet
+            return;
+        }
+        if (button == QMessageBox::NoButton) {
+            box->reject();
+        } else if (QAbstractButton* b = box->button(button)) {
+            b->click();
+        } else {
+            ADD_FAILURE() << "the box has no such button";
+            box->reject();
+        }
+    });
+}
+
+TEST_F(OffscreenHost, MessageBoxesOfferTheFlagsButtonsAndAnswerWithTheirIds) {
+    const struct {
+        uint32_t Flags;
+        QMessageBox::StandardButton Press; // NoButton: closed without a button
+        int Answer;
+    } cases[] = {
+        {MB_OK | MB_ICONINFORMATION, QMessageBox::Ok, IDOK},
+        {MB_OK, QMessageBox::NoButton, IDOK},
+        {MB_OKCANCEL, QMessageBox::Cancel, IDCANCEL},
+        {MB_OKCANCEL | MB_ICONWARNING, QMessageBox::NoButton, IDCANCEL},
+        {MB_YESNO | MB_ICONQUESTION, QMessageBox::Yes, IDYES},
+        {MB_YESNO, QMessageBox::No, IDNO},
+        {MB_YESNOCANCEL, QMessageBox::Cancel, IDCANCEL},
+        {MB_YESNOCANCEL | MB_ICONERROR, QMessageBox::No, IDNO},
+    };
+    for (const auto& c : cases) {
+        AnswerMessageBox(c.Press);
+        EXPECT_EQ(m_os->User().MessageBox(0, "Text", "Caption", c.Flags), c.Answer)
+            << "flags " << c.Flags;
+    }
 }
 
 // Qt's minimal platform cannot read its screen, as a Wayland session does not let programs.

@@ -134,6 +134,45 @@ TEST(QtPlayer, FullScreenSlideshowLooksAsHeadlessAndEndsOnMovement) {
     EXPECT_EQ(cursor.back(), "arrow");
 }
 
+TEST(QtPlayer, WindowedRunIsLaidOutForTheWindowAndEndsWhenItIsClosed) {
+    TempDir headlessDir;
+    const fs::path shot = headlessDir / "held.png";
+    const PlayerRun headless = RunShow(
+        headlessDir, HeldShow(),
+        {"--size=240x180", "--duration=2000", "--snapshot=1500:" + shot.string()}, "", {"/s"});
+    ASSERT_EQ(headless.Result.ExitCode, 0) << headless.Result.Err;
+    const Image expected = ReadPng(shot);
+    ASSERT_EQ(expected.Width, 240);
+    ASSERT_FALSE(NonBlackBox(expected).Empty());
+
+    XServer x(640, 480);
+    TempDir dir;
+    const fs::path saver = InstallShow(dir, HeldShow());
+    Child player(saver, With({"/s", "--windowed=240x180"}, RunOptions(dir, "trace.jsonl")),
+                 XEnvironment(x));
+    std::string found;
+    for (int attempt = 0; attempt < 100 && found.empty(); ++attempt) {
+        RunToEnd(kXdotool, {"search", "--name", "^Screen Saver$"}, XEnvironment(x), 20000, &found);
+        if (found.empty()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+    const std::string id = found.substr(0, found.find('\n'));
+    ASSERT_FALSE(id.empty()) << player.Errors();
+    std::string geometry;
+    ASSERT_EQ(RunToEnd(QV_X11_HELPER, {"geometry", id}, XEnvironment(x), 20000, &geometry), 0);
+    int left = 0, top = 0, width = 0, height = 0;
+    ASSERT_EQ(std::sscanf(geometry.c_str(), "%d %d %d %d", &left, &top, &width, &height), 4);
+    EXPECT_EQ(width, 240);
+    EXPECT_EQ(height, 180);
+    // The show is laid out for the window as it is for a screen of that size.
+    EXPECT_EQ(AwaitScreen(x, left, top, expected), std::nullopt);
+
+    // The window manager's close button ends the run.
+    ASSERT_EQ(RunToEnd(QV_X11_HELPER, {"close", id}, XEnvironment(x), 20000), 0);
+    EXPECT_EQ(player.Wait(20000), 0) << player.Errors();
+}
+
 TEST(QtPlayer, PreviewPlaysInsideTheHostWindowUntilItIsDestroyed) {
     TempDir headlessDir;
     const fs::path shot = headlessDir / "preview.png";

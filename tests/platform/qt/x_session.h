@@ -54,6 +54,7 @@ public:
     // The exit code (-signal when killed), or nothing while it still runs after the time.
     std::optional<int> Wait(int timeoutMs);
     std::string Errors() const;
+    pid_t Pid() const { return m_pid; }
     // Everything read from standard output so far.
     const std::string& Output() const { return m_seen; }
 
