@@ -1,6 +1,7 @@
 #include "app/hosts.h"
 #include "app/startup.h"
 #include "platform/error.h"
+#include "platform/gst/gst_media.h"
 #include "platform/platform.h"
 
 #include <cstdio>
@@ -25,6 +26,11 @@ int main(int argc, char** argv) {
         }
         auto host = CreateHost(options);
         Platform os(std::move(options), std::move(host));
+        // Sound is heard only where a person watches in real time; elsewhere the media
+        // follow the clock, frame for frame.
+        const bool audible = os.Host().Name() != "headless" && !os.Clock().IsVirtual();
+        os.Media().SetBackend(
+            CreateGstMediaBackend(audible ? GstMediaOutput::Speakers : GstMediaOutput::Silent));
         nlohmann::json args = nlohmann::json::array();
         for (size_t i = 0; i <= os.ParamCount(); ++i) {
             args.push_back(os.ParamStr(i));

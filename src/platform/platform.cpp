@@ -50,12 +50,18 @@ Platform::Platform(HostOptions options, std::unique_ptr<qv::Host> host)
     }
     m_user = std::make_unique<WindowManager>(*m_host, m_clock, m_trace, m_paths.Root());
     m_gdi = std::make_unique<qv::Gdi>(*m_user, *m_host);
+    m_media = std::make_unique<MediaDevices>(*m_user, m_clock, m_trace, m_paths);
+    m_user->SetRoundHook([this] { m_media->Poll(); });
     m_args = m_options.Args;
     m_args[0] = ExecutableWindowsPath(m_args[0]);
     m_host->Attach(*this);
 }
 
-Platform::~Platform() = default;
+Platform::~Platform() {
+    // Media devices draw into windows: they go first.
+    m_user->SetRoundHook({});
+    m_media.reset();
+}
 
 std::string Platform::ParamStr(size_t index) const {
     return index < m_args.size() ? m_args[index] : std::string();

@@ -5,6 +5,7 @@
 #include "platform/gdi.h"
 #include "platform/host.h"
 #include "platform/host_options.h"
+#include "platform/media.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "platform/trace.h"
@@ -35,6 +36,8 @@ public:
     qv::Host& Host() { return *m_host; }
     WindowManager& User() { return *m_user; }
     qv::Gdi& Gdi() { return *m_gdi; }
+    // The MCI devices; the program gives them a backend (GStreamer), tests a scripted one.
+    MediaDevices& Media() { return *m_media; }
 
     // ParamStr(i): argument 0 is the executable's path as a Windows path ("Z:\..."),
     // then the program's own arguments; a missing argument is the empty string.
@@ -55,6 +58,7 @@ private:
     std::unique_ptr<qv::Host> m_host;
     std::unique_ptr<WindowManager> m_user;
     std::unique_ptr<qv::Gdi> m_gdi;
+    std::unique_ptr<MediaDevices> m_media;
     std::vector<std::string> m_args;
 };
 

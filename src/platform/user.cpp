@@ -548,6 +548,9 @@ bool WindowManager::PaintOne() {
 
 void WindowManager::ProcessMessages() {
     m_host.DeliverInput();
+    if (m_roundHook) {
+        m_roundHook();
+    }
     // As with PeekMessage, WM_PAINT comes only when nothing else is waiting.
     for (;;) {
         if (!m_queue.empty()) {

@@ -113,6 +113,9 @@ public:
     // message waiting in the queue (including those posted meanwhile) and returns when the
     // queue is empty. Re-entrant: a handler may call it again.
     void ProcessMessages();
+    // Work done at the start of every round, after the host's input and before the queue
+    // is dispatched: media devices post their completion notices and draw video frames.
+    void SetRoundHook(std::function<void()> hook) { m_roundHook = std::move(hook); }
     // A window realised a palette that changed the screen's colours: every top-level
     // window gets WM_PALETTECHANGED with the realising window in wParam.
     void PaletteChanged(HWND realizer);
@@ -180,6 +183,7 @@ private:
     std::map<HWND, Window> m_windows;
     std::vector<HWND> m_zOrder; // top-level windows, bottom first
     std::deque<MSG> m_queue;
+    std::function<void()> m_roundHook;
     HWND m_next = 0x100;
     HWND m_foreground = 0;
     HWND m_active = 0;

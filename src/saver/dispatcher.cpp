@@ -1,3 +1,4 @@
+#include "media/video.h"
 #include "saver/saver.h"
 #include "transitions/styles.h"
 
@@ -7,8 +8,10 @@ void RunDispatcher(Player& player) {
     player.Engine.EngineErrorHandler = [&player](std::string_view code) {
         FatalError(player, code);
     };
-    // FIXME: PrepareSound and StartSound (unless the style is the video) once the media
-    // player exists.
+    if (player.Show.TransitionType != 11) {
+        PrepareSound(player, player.Media);
+        StartSound(player.Media);
+    }
     PumpFrame(player);
     if (player.StopRequested) {
         return;
@@ -23,11 +26,14 @@ void RunDispatcher(Player& player) {
     case 14:
         RunSlideshow(player, 2);
         break;
+    case 11:
+        RunVideo(player, player.Media);
+        break;
     default:
         // Ids 0 and above 16, and styles that this player does not have yet, run nothing.
         break;
     }
-    // FIXME: EndSound once the media player exists.
+    EndSound(player.Media);
 }
 
 } // namespace qv

@@ -1,3 +1,4 @@
+#include "media/media_notify.h"
 #include "saver/player.h"
 #include "saver/saver.h"
 #include "saver/saver_window.h"
@@ -27,6 +28,11 @@ public:
     explicit FullScreenTeardown(Player& player) : m_player(player) {}
     ~FullScreenTeardown() {
         WindowManager& user = m_player.Os.User();
+        // The media player goes before the saver window; it closes a device still open.
+        try {
+            m_player.Media.MediaPlayer.reset();
+        } catch (...) {
+        }
         try {
             m_player.SaverWindow.reset();
         } catch (...) {
@@ -73,6 +79,7 @@ void RunFullScreen(Player& player) {
         LoadShow(player);
         LoadSettings(player);
         player.StopRequested = false;
+        CreateMediaPlayer(player, player.Media);
         user.SetScreenCursor(Cursor::None);
         user.SetWindowCursor(player.Run.SaverWnd, Cursor::None);
         user.ProcessMessages();

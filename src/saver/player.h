@@ -1,5 +1,6 @@
 #pragma once
 
+#include "media/sound.h"
 #include "platform/application.h"
 #include "transitions/frame.h"
 
@@ -30,8 +31,8 @@ struct Player : FrameContext {
     // one.
     bool InPasswordCheck = false;
 
-    // FIXME: the media player of the run (the show's sound) joins here once the media
-    // layer exists; the dispatcher then prepares, starts and ends the sound.
+    // The media player of the run and the state of the show's sound.
+    MediaState Media;
 };
 
 } // namespace qv

@@ -1,3 +1,4 @@
+#include "media/media_notify.h"
 #include "saver/saver.h"
 #include "saver/saver_window.h"
 #include "show/settings.h"
@@ -36,9 +37,15 @@ void RunPreview(Player& player) {
         player.Run.FreeBottom = player.Run.ScreenH;
         LoadShow(player);
         LoadSettings(player);
+        CreateMediaPlayer(player, player.Media);
         RunDispatcher(player);
     } catch (...) {
         StopOnException(player);
+    }
+    // The media player goes before the saver window; it closes a device still open.
+    try {
+        player.Media.MediaPlayer.reset();
+    } catch (...) {
     }
     try {
         player.SaverWindow.reset();
