@@ -87,15 +87,24 @@ void PaletteFade(FrameContext& ctx, int32_t x, int32_t y, const uint8_t* pixels,
         return k * duration / spent;
     };
     if (reveal == RevealDirection::Reveal) {
+        bool full = false;
         do {
             ScaleColours(header, fade, k, d);
             if (PumpFrame(ctx)) {
                 return;
             }
             PresentPixels(ctx, x, y, pixels, fade);
+            full = k == d;
             ++k;
             d = estimate();
         } while (d >= k);
+        // When frames came slower than estimated, the estimate drops below the step count
+        // before a frame at full brightness was drawn; the picture would then stay dim for
+        // its whole hold. One last frame with its own colours ends the fade where it should.
+        // A fade of no duration keeps its single black frame.
+        if (!full && duration > 0) {
+            PresentPixels(ctx, x, y, pixels, header);
+        }
     } else {
         int64_t m = 0;
         do {

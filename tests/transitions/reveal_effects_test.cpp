@@ -149,5 +149,23 @@ TEST(RevealEffects, FadeOfNoDurationShowsOneFrame) {
     EXPECT_EQ(Look(f, p).Black, 60);
 }
 
+TEST(RevealEffects, FadeInEndsAtFullBrightnessWhenFramesSlowDown) {
+    FrameFixture f;
+    FrameContext& ctx = *f.Ctx;
+    const SmallPicture p;
+    f.Fill(RGB(255, 0, 0));
+    // Ten quick frames, then a machine that falls behind: each round takes 100 ms, so the
+    // estimate of frames left drops below the step count before full brightness.
+    int rounds = 0;
+    f.Os().User().SetRoundHook([&] {
+        if (++rounds > 10) {
+            f.Os().Clock().Advance(100);
+        }
+    });
+    PaletteFade(ctx, kX, kY, p.Pixels.data(), p.Header, RevealDirection::Reveal, 300);
+    f.Os().User().SetRoundHook(nullptr);
+    EXPECT_EQ(Look(f, p).Picture, 60);
+}
+
 } // namespace
 } // namespace qv::test
