@@ -4,7 +4,6 @@
 #include "platform/surface.h"
 
 #include <benchmark/benchmark.h>
-
 #include <vector>
 
 namespace {

@@ -122,7 +122,6 @@ void FreeCapture(EngineContext& ctx) {
     }
 }
 
-
 void EngineInit(EngineContext& ctx, int32_t width, int32_t height, int32_t colourCount,
                 uint32_t flags) {
     RasterEngine& e = ctx.Engine;
