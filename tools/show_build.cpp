@@ -347,18 +347,18 @@ void WriteParameters(ShowWriter& w, const Json& m, int32_t transitionType,
     }
 }
 
-struct PictureSpec {
+struct PictureEntry {
     std::filesystem::path File;
     Compression Packing = Compression::Raw;
     std::string Field;
 };
 
-std::vector<PictureSpec> ParsePictures(const Json& m, const std::string& key,
-                                       const std::filesystem::path& baseDir,
-                                       std::vector<std::string>& warnings) {
-    std::vector<PictureSpec> specs;
+std::vector<PictureEntry> ParsePictures(const Json& m, const std::string& key,
+                                        const std::filesystem::path& baseDir,
+                                        std::vector<std::string>& warnings) {
+    std::vector<PictureEntry> entries;
     if (!m.contains(key)) {
-        return specs;
+        return entries;
     }
     const Json& list = ArrayOf(m[key], key);
     for (size_t i = 0; i < list.size(); ++i) {
@@ -372,14 +372,14 @@ std::vector<PictureSpec> ParsePictures(const Json& m, const std::string& key,
             warnings.push_back(name + ": no File (a picture description from info): skipped");
             continue;
         }
-        PictureSpec spec;
-        spec.Field = name + ".File";
+        PictureEntry entry;
+        entry.Field = name + ".File";
         for (const auto& [k, v] : item.items()) {
             if (k == "File") {
                 if (!v.is_string()) {
                     throw ManifestError(name + ".File: expected a file name");
                 }
-                spec.File = baseDir / v.get<std::string>();
+                entry.File = baseDir / v.get<std::string>();
             } else if (k == "Compression") {
                 const std::optional<Compression> c =
                     v.is_string() ? ParseCompression(v.get<std::string>()) : std::nullopt;
@@ -387,33 +387,34 @@ std::vector<PictureSpec> ParsePictures(const Json& m, const std::string& key,
                     throw ManifestError(name + ".Compression: " + v.dump() +
                                         " is not \"raw\", \"rle8\" or \"scheme4\"");
                 }
-                spec.Packing = *c;
+                entry.Packing = *c;
             } else if (!kPictureInfoKeys.count(k)) {
                 throw ManifestError(name + ": unknown key '" + k + "' (File, Compression)");
             }
         }
-        specs.push_back(std::move(spec));
+        entries.push_back(std::move(entry));
     }
-    if (specs.size() > static_cast<size_t>(kTableEntries)) {
-        throw ManifestError(key + ": " + std::to_string(specs.size()) +
+    if (entries.size() > static_cast<size_t>(kTableEntries)) {
+        throw ManifestError(key + ": " + std::to_string(entries.size()) +
                             " pictures; a picture table holds at most 64");
     }
-    return specs;
+    return entries;
 }
 
 // A picture table followed by its pictures; `explicitTable` entries replace the computed
 // offsets (relative to the end of the table).
-void WritePictures(ShowWriter& w, const std::vector<PictureSpec>& specs,
+void WritePictures(ShowWriter& w, const std::vector<PictureEntry>& entries,
                    const std::vector<int32_t>* explicitTable) {
     std::vector<std::vector<uint8_t>> records;
-    for (const PictureSpec& spec : specs) {
-        records.push_back(EncodePictureRecord(ImportPicture(spec.File, spec.Field), spec.Packing));
+    for (const PictureEntry& entry : entries) {
+        records.push_back(
+            EncodePictureRecord(ImportPicture(entry.File, entry.Field), entry.Packing));
     }
     std::vector<int32_t> table(kTableEntries, 0);
     int64_t offset = 0;
     for (size_t i = 0; i < records.size(); ++i) {
         if (offset > std::numeric_limits<int32_t>::max()) {
-            throw ManifestError(specs[i].Field + ": the pictures exceed 2 GB");
+            throw ManifestError(entries[i].Field + ": the pictures exceed 2 GB");
         }
         table[i] = static_cast<int32_t>(offset);
         offset += static_cast<int64_t>(records[i].size());
@@ -480,9 +481,9 @@ BuildResult BuildShow(const Json& m, const std::filesystem::path& baseDir) {
         WriteRaw(w, m["Raw"], "Raw");
     }
 
-    const std::vector<PictureSpec> pictures =
+    const std::vector<PictureEntry> pictures =
         ParsePictures(m, "Pictures", baseDir, result.Warnings);
-    const std::vector<PictureSpec> logo = ParsePictures(m, "Logo", baseDir, result.Warnings);
+    const std::vector<PictureEntry> logo = ParsePictures(m, "Logo", baseDir, result.Warnings);
     std::vector<int32_t> table;
     if (m.contains("PictureTable")) {
         const Json& t = ArrayOf(m["PictureTable"], "PictureTable");
