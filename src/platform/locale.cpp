@@ -244,8 +244,8 @@ std::string ClockFormatFromStrftime(std::string_view format) {
 }
 
 std::optional<LocaleInfo> SystemLocale(std::string_view name) {
-    locale_t loc = newlocale(LC_TIME_MASK, std::string(name).c_str(), static_cast<locale_t>(0));
-    if (loc == static_cast<locale_t>(0)) {
+    locale_t loc = newlocale(LC_TIME_MASK, std::string(name).c_str(), nullptr);
+    if (loc == nullptr) {
         return std::nullopt;
     }
     const std::string codeset = nl_langinfo_l(CODESET, loc);

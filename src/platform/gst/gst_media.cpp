@@ -37,12 +37,14 @@ MCIERROR BusError(GstElement* pipeline) {
         GError* error = nullptr;
         gst_message_parse_error(msg, &error, nullptr);
         if (error) {
-            if (error->domain == GST_CORE_ERROR && error->code == GST_CORE_ERROR_MISSING_PLUGIN) {
-                result = MCIERR_EXTENSION_NOT_FOUND;
-            } else if (error->domain == GST_STREAM_ERROR &&
-                       (error->code == GST_STREAM_ERROR_CODEC_NOT_FOUND ||
-                        error->code == GST_STREAM_ERROR_TYPE_NOT_FOUND ||
-                        error->code == GST_STREAM_ERROR_WRONG_TYPE)) {
+            // A missing plugin or a stream nothing can decode: no device plays this file.
+            const bool noDevice =
+                (error->domain == GST_CORE_ERROR && error->code == GST_CORE_ERROR_MISSING_PLUGIN) ||
+                (error->domain == GST_STREAM_ERROR &&
+                 (error->code == GST_STREAM_ERROR_CODEC_NOT_FOUND ||
+                  error->code == GST_STREAM_ERROR_TYPE_NOT_FOUND ||
+                  error->code == GST_STREAM_ERROR_WRONG_TYPE));
+            if (noDevice) {
                 result = MCIERR_EXTENSION_NOT_FOUND;
             } else if (error->domain == GST_RESOURCE_ERROR) {
                 result = MCIERR_HARDWARE;

@@ -238,7 +238,10 @@ EventScript ParseEventScript(std::string_view text, const std::string& name) {
                                       ? ParseAnswer(words, script)
                                       : ParseTimed(words, lineNumber, script);
         if (!error.empty()) {
-            throw UsageError(name + ":" + std::to_string(lineNumber) + ": " + error);
+            std::string message = name;
+            message += ":" + std::to_string(lineNumber) + ": ";
+            message += error;
+            throw UsageError(message);
         }
     }
     std::stable_sort(script.Timed.begin(), script.Timed.end(),
