@@ -264,6 +264,25 @@ struct Gdi::Impl {
         return b ? b->Pixels.get() : nullptr;
     }
 
+    // What a filled shape draws with: the DC, its surface, and its selected pen and brush.
+    struct ShapeTools {
+        DeviceContext* Dc = nullptr;
+        Surface* Target = nullptr;
+        GdiObject* Pen = nullptr;
+        GdiObject* Brush = nullptr;
+        explicit operator bool() const { return Target && Pen && Brush; }
+    };
+    ShapeTools FindShapeTools(HDC dc) {
+        ShapeTools t;
+        t.Dc = FindDc(dc);
+        if (t.Dc) {
+            t.Target = Target(*t.Dc);
+            t.Pen = FindObject(t.Dc->Pen, ObjectKind::Pen);
+            t.Brush = FindObject(t.Dc->Brush, ObjectKind::Brush);
+        }
+        return t;
+    }
+
     HDC NewDc(DcKind kind, HWND wnd) {
         DeviceContext dc;
         dc.Kind = kind;
@@ -1179,11 +1198,12 @@ Rect Shrink(const Rect& r, int32_t by) {
 
 bool Gdi::Rectangle(HDC dc, int32_t left, int32_t top, int32_t right, int32_t bottom) {
     Impl& m = *m_impl;
-    DeviceContext* d = m.FindDc(dc);
-    Surface* s = d ? m.Target(*d) : nullptr;
-    GdiObject* pen = d ? m.FindObject(d->Pen, ObjectKind::Pen) : nullptr;
-    GdiObject* brush = d ? m.FindObject(d->Brush, ObjectKind::Brush) : nullptr;
-    if (!s || !pen || !brush) {
+    const Impl::ShapeTools tools = m.FindShapeTools(dc);
+    DeviceContext* d = tools.Dc;
+    Surface* s = tools.Target;
+    GdiObject* pen = tools.Pen;
+    GdiObject* brush = tools.Brush;
+    if (!tools) {
         return false;
     }
     Rect r = ShapeRect(d->Origin, left, top, right, bottom);
@@ -1212,11 +1232,12 @@ bool Gdi::Rectangle(HDC dc, int32_t left, int32_t top, int32_t right, int32_t bo
 
 bool Gdi::Ellipse(HDC dc, int32_t left, int32_t top, int32_t right, int32_t bottom) {
     Impl& m = *m_impl;
-    DeviceContext* d = m.FindDc(dc);
-    Surface* s = d ? m.Target(*d) : nullptr;
-    GdiObject* pen = d ? m.FindObject(d->Pen, ObjectKind::Pen) : nullptr;
-    GdiObject* brush = d ? m.FindObject(d->Brush, ObjectKind::Brush) : nullptr;
-    if (!s || !pen || !brush) {
+    const Impl::ShapeTools tools = m.FindShapeTools(dc);
+    DeviceContext* d = tools.Dc;
+    Surface* s = tools.Target;
+    GdiObject* pen = tools.Pen;
+    GdiObject* brush = tools.Brush;
+    if (!tools) {
         return false;
     }
     Rect r = ShapeRect(d->Origin, left, top, right, bottom);
@@ -1241,11 +1262,12 @@ bool Gdi::Ellipse(HDC dc, int32_t left, int32_t top, int32_t right, int32_t bott
 
 bool Gdi::Polygon(HDC dc, const Point* points, int count) {
     Impl& m = *m_impl;
-    DeviceContext* d = m.FindDc(dc);
-    Surface* s = d ? m.Target(*d) : nullptr;
-    GdiObject* pen = d ? m.FindObject(d->Pen, ObjectKind::Pen) : nullptr;
-    GdiObject* brush = d ? m.FindObject(d->Brush, ObjectKind::Brush) : nullptr;
-    if (!s || !pen || !brush || !points || count < 2 || count > 1 << 20) {
+    const Impl::ShapeTools tools = m.FindShapeTools(dc);
+    DeviceContext* d = tools.Dc;
+    Surface* s = tools.Target;
+    GdiObject* pen = tools.Pen;
+    GdiObject* brush = tools.Brush;
+    if (!tools || !points || count < 2 || count > 1 << 20) {
         return false;
     }
     int64_t minY = INT64_MAX;
