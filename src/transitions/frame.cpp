@@ -27,6 +27,13 @@ bool PumpFrame(FrameContext& ctx) {
     return ctx.StopRequested;
 }
 
+void PumpUntil(FrameContext& ctx, double deadline) {
+    PumpFrame(ctx);
+    while (Elapsed(ctx) < deadline && !ctx.StopRequested) {
+        PumpFrame(ctx);
+    }
+}
+
 void WaitMs(FrameContext& ctx, int32_t ms) {
     // Wrapping addition, as the millisecond clock itself wraps.
     const int32_t deadline =

@@ -32,6 +32,10 @@ int32_t Elapsed(FrameContext& ctx);
 // every waiting message once, and reports the stop flag.
 bool PumpFrame(FrameContext& ctx);
 
+// Pumps once, then until the clock reaches deadline (milliseconds on Elapsed) or the stop
+// flag is set, so that a stop never waits out a long step.
+void PumpUntil(FrameContext& ctx, double deadline);
+
 // Waits, pumping, until ms milliseconds have passed on Elapsed or the stop flag is set.
 // A wait of 0 or less returns without pumping.
 void WaitMs(FrameContext& ctx, int32_t ms);

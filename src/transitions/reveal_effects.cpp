@@ -62,15 +62,6 @@ void ScaleColours(const BITMAPINFO& source, BITMAPINFO& fade, int64_t numerator,
     }
 }
 
-// Pumps until the deadline on Elapsed, or until the stop flag is set (so that a stop never
-// waits out a long step).
-void PumpUntil(FrameContext& ctx, double deadline) {
-    PumpFrame(ctx);
-    while (Elapsed(ctx) < deadline && !ctx.StopRequested) {
-        PumpFrame(ctx);
-    }
-}
-
 } // namespace
 
 void PaletteFade(FrameContext& ctx, int32_t x, int32_t y, const uint8_t* pixels,
