@@ -116,7 +116,9 @@ struct RasterEngine {
     std::function<void(std::string_view code)> EngineErrorHandler;
     // The largest block the engine may allocate, in bytes; larger requests fail with "GA"
     // as an exhausted heap would.
-    size_t AllocationLimit = std::numeric_limits<size_t>::max();
+    // 256 MiB is far beyond what any show needs (a 4096 x 4096 high-colour frame is 32 MiB)
+    // and keeps a hostile size from taking the machine's memory.
+    size_t AllocationLimit = size_t{256} << 20;
 
     // The 3D scene.
     std::array<Object3D, kMaxObjects> Objects;

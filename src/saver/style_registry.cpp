@@ -13,6 +13,14 @@ void Slideshow(Player& player, int32_t mode) {
     RunSlideshow(player, static_cast<uint8_t>(mode));
 }
 
+void MeltingScreen(Player& player, int32_t /*mode*/) {
+    RunMeltingScreen(player);
+}
+
+void Ripple(Player& player, int32_t /*mode*/) {
+    RunRipple(player);
+}
+
 void Video(Player& player, int32_t /*mode*/) {
     RunVideo(player, player.Media);
 }
@@ -24,12 +32,12 @@ const std::array<StyleEntry, 16> kStyles{{
     {4, &kFloatingParams, 0, nullptr},
     {5, &kFlyingParams, 0, nullptr},
     {6, &kTilesParams, 0, nullptr},
-    {7, &kMeltingParams, 0, nullptr},
+    {7, &kMeltingParams, 0, MeltingScreen},
     {8, &kSpotlightsParams, 0, nullptr},
     {9, &kPainterParams, 0, nullptr},
     {10, &kScatteredParams, 0, nullptr},
     {11, &kVideoParams, 0, Video, StyleSound::Own},
-    {12, &kRippleParams, 0, nullptr},
+    {12, &kRippleParams, 0, Ripple},
     {13, &kSlideshowParams, 1, Slideshow},
     {14, &kSlideshowParams, 2, Slideshow},
     {15, &kParallaxParams, 0, nullptr},

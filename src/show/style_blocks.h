@@ -72,7 +72,7 @@ struct MeltingBlock {
     int32_t ShowTime = 0; // seconds
     int32_t DesktopStart = 0;
     int32_t Jitter = 0;     // pixels
-    int32_t BlockScale = 0; // blocks up to 150 x BlockScale - 1
+    int32_t BlockScale = 0; // blocks up to 150 x BlockScale - 1; negative counts as 1
 };
 
 // Scattered pictures: id 10.

@@ -145,8 +145,9 @@ const std::array kMelting{
     Limited<&Melting::ShowTime>("ShowTime", 0, kNoMax, LimitUse::Note), // seconds
     Field<&Melting::DesktopStart>("DesktopStart"),
     Limited<&Melting::Jitter>("Jitter", 0, kNoMax, LimitUse::Clamp), // pixels
-    // Blocks up to 150 x BlockScale - 1.
-    Limited<&Melting::BlockScale>("BlockScale", 1, kNoMax, LimitUse::Clamp),
+    // Blocks up to 150 x BlockScale - 1; 0 makes every block empty, a negative scale
+    // counts as 1.
+    Limited<&Melting::BlockScale>("BlockScale", 0, kNoMax, LimitUse::Note),
 };
 
 // Its count message is the slideshow's.

@@ -15,4 +15,13 @@ struct FrameContext;
 // away by the same effect.
 void RunSlideshow(FrameContext& ctx, uint8_t mode);
 
+// The melting screen: blocks of the window copied onto themselves a few pixels off, every
+// 5 ms, with the next picture tiled afresh every ShowTime seconds (optionally starting on
+// the desktop).
+void RunMeltingScreen(FrameContext& ctx);
+
+// The ripple: each picture alone, centred in the picture area, its rows and columns swung
+// by two travelling, dying sine waves, for PictureTime milliseconds.
+void RunRipple(FrameContext& ctx);
+
 } // namespace qv

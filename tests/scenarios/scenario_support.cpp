@@ -128,24 +128,8 @@ std::vector<uint8_t> BuildWithTool(const TempDir& dir, nlohmann::json manifest,
     fs::create_directories(folder);
     manifest["Pictures"] = nlohmann::json::array();
     for (size_t i = 0; i < pictures.size(); ++i) {
-        const TestPicture& p = pictures[i];
-        std::vector<uint8_t> rgb;
-        rgb.reserve(p.Indexes.size() * 3);
-        for (uint8_t index : p.Indexes) {
-            const uint32_t c = p.Colours[index];
-            rgb.push_back(static_cast<uint8_t>(c >> 16));
-            rgb.push_back(static_cast<uint8_t>(c >> 8));
-            rgb.push_back(static_cast<uint8_t>(c));
-        }
-        png_image png;
-        std::memset(&png, 0, sizeof png);
-        png.version = PNG_IMAGE_VERSION;
-        png.width = static_cast<png_uint_32>(p.Width);
-        png.height = static_cast<png_uint_32>(p.Height);
-        png.format = PNG_FORMAT_RGB;
         const std::string name = "picture" + std::to_string(i) + ".png";
-        EXPECT_TRUE(
-            png_image_write_to_file(&png, (folder / name).c_str(), 0, rgb.data(), 0, nullptr));
+        WritePngFile(folder / name, pictures[i]);
         manifest["Pictures"].push_back({{"File", name}, {"Compression", compression}});
     }
     WriteText(folder / "show.json", manifest.dump(2));
@@ -154,6 +138,24 @@ std::vector<uint8_t> BuildWithTool(const TempDir& dir, nlohmann::json manifest,
         QV_SHOW_TOOL, {"build", (folder / "show.json").string(), "-o", out.string()}, dir.Path());
     EXPECT_EQ(r.ExitCode, 0) << "quorvex-show build: " << r.Err;
     return fs::exists(out) ? ReadFile(out) : std::vector<uint8_t>{};
+}
+
+void WritePngFile(const fs::path& file, const TestPicture& p) {
+    std::vector<uint8_t> rgb;
+    rgb.reserve(p.Indexes.size() * 3);
+    for (uint8_t index : p.Indexes) {
+        const uint32_t c = p.Colours[index];
+        rgb.push_back(static_cast<uint8_t>(c >> 16));
+        rgb.push_back(static_cast<uint8_t>(c >> 8));
+        rgb.push_back(static_cast<uint8_t>(c));
+    }
+    png_image png;
+    std::memset(&png, 0, sizeof png);
+    png.version = PNG_IMAGE_VERSION;
+    png.width = static_cast<png_uint_32>(p.Width);
+    png.height = static_cast<png_uint_32>(p.Height);
+    png.format = PNG_FORMAT_RGB;
+    EXPECT_TRUE(png_image_write_to_file(&png, file.c_str(), 0, rgb.data(), 0, nullptr));
 }
 
 PlayerRun RunShow(const TempDir& dir, const std::vector<uint8_t>& show,

@@ -36,6 +36,9 @@ std::vector<uint8_t> BuildWithTool(const TempDir& dir, nlohmann::json manifest,
                                    const std::vector<TestPicture>& pictures,
                                    const std::string& compression = "raw");
 
+// Writes a test picture as an RGB PNG file (a desktop image, say).
+void WritePngFile(const std::filesystem::path& file, const TestPicture& picture);
+
 // A header with the given transition id and nothing else.
 ShowRecord PlainHeader(int32_t transitionType);
 

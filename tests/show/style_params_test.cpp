@@ -120,7 +120,6 @@ TEST(StyleParams, TypedBlocksGetClampedValues) {
         MemoryShowReader reader(data);
         const auto block = ReadStyleBlock(reader, kMeltingParams, 0);
         EXPECT_EQ(block.Values.Jitter, 0);
-        EXPECT_EQ(block.Values.BlockScale, 1);
         EXPECT_EQ(block.Values.PictureNumbers, (std::vector<int32_t>{4}));
     }
     {
