@@ -79,8 +79,10 @@ void CopyCentred(RasterEngine& e, int32_t n) {
     const int32_t r1 = std::min(from.Height, target.Height - bottom);
     const uint8_t key = p->KeyColour();
     target.Write([&](const auto& out) {
+        // A local of the loop's own, which the 8-bit writes below cannot alias.
+        const PictureRows rows = from;
         for (int32_t r = r0; r < r1; ++r) {
-            const uint8_t* src = from.Row(r);
+            const uint8_t* src = rows.Row(r);
             // Column c of the picture lands on frame column left + c, which c0 keeps at 0 or
             // more.
             auto* dst = out.Row(bottom + r);

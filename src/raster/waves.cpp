@@ -76,9 +76,10 @@ void WaveColumns(EngineContext& ctx, int32_t dst, int32_t src, int32_t left, int
     if (!target || p == nullptr || target.Pixels == p->Pixels.data()) {
         return;
     }
-    const PictureRows from = p->Rows();
     target.Write([&](const auto& out) {
         using Pixel = std::remove_cvref_t<decltype(*out.Pixels)>;
+        // A local of the loop's own, which the 8-bit writes below cannot alias.
+        const PictureRows from = p->Rows();
         // Only the columns that land inside the target.
         const auto first = static_cast<int32_t>(std::clamp<int64_t>(-int64_t{left}, 0, from.Width));
         const auto last =
