@@ -6,6 +6,7 @@
 #include "raster/engine.h"
 #include "show/picture_codec.h"
 
+#include <array>
 #include <benchmark/benchmark.h>
 #include <cstring>
 #include <filesystem>
@@ -79,16 +80,23 @@ int32_t AddPicture(EngineContext& ctx, int32_t w, int32_t h, uint32_t seed) {
     return e.PictureTotal++;
 }
 
+// A full 640 x 480 screen of textured rows, 8-bit indices (arg 0) or RGB555 pixels (arg 1).
 void BM_TexturedSpan(benchmark::State& state) {
     const int32_t w = 640;
     const int32_t h = 480;
-    std::vector<uint8_t> target(static_cast<size_t>(w * h));
+    const bool highColour = state.range(0) != 0;
+    std::vector<uint8_t> target(static_cast<size_t>(w * h) * (highColour ? 2 : 1));
     std::vector<uint8_t> texels(256 * 256);
     for (size_t i = 0; i < texels.size(); ++i) {
         texels[i] = static_cast<uint8_t>(i * 31);
     }
+    std::array<uint16_t, 256> rgb555{};
+    for (size_t i = 0; i < rgb555.size(); ++i) {
+        rgb555[i] = static_cast<uint16_t>(i * 129);
+    }
     SpanParams span;
     span.Target = target.data();
+    span.Rgb555 = highColour ? rgb555.data() : nullptr;
     span.ViewportW = w;
     span.ViewportH = h;
     span.Texels = texels.data();
@@ -112,7 +120,7 @@ void BM_TexturedSpan(benchmark::State& state) {
     // Reported as items (pixels) per second.
     state.SetItemsProcessed(pixels);
 }
-BENCHMARK(BM_TexturedSpan);
+BENCHMARK(BM_TexturedSpan)->ArgName("rgb555")->Arg(0)->Arg(1);
 
 void BuildCube(EngineContext& ctx, int32_t s) {
     RasterEngine& e = ctx.Engine;
@@ -212,6 +220,40 @@ void BM_WaveRowsAndColumns(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_WaveRowsAndColumns);
+
+// One wave alone, 640 x 480 picture 0 into picture 1 or the frame buffer. Arg 0: rows
+// (1) or columns (2); arg 1: into the frame buffer in RGB555 (1) or 8-bit picture 1 (0).
+void BM_Wave(benchmark::State& state) {
+    Bench b;
+    EngineContext& ctx = *b.Ctx;
+    const int32_t w = 640;
+    const int32_t h = 480;
+    const int32_t amplitude = 8;
+    const bool columns = state.range(0) == 2;
+    const bool highColour = state.range(1) != 0;
+    // A screen-capture background gives a 16-bit frame buffer on the 32-bit headless screen.
+    EngineInit(ctx, w + 2 * amplitude, h + 2 * amplitude, 256, highColour ? kBackgroundScreen : 1);
+    if (ctx.Engine.HighColour != highColour) {
+        state.SkipWithError("the frame buffer is not in the wanted format");
+        return;
+    }
+    AddPicture(ctx, w, h, 3);
+    AddBlankPicture(ctx, ctx.Engine.ViewportW, ctx.Engine.ViewportH);
+    const int32_t dst = highColour ? -1 : 1;
+    int32_t phase = 0;
+    for (auto _ : state) {
+        if (columns) {
+            WaveColumns(ctx, dst, 0, amplitude, amplitude, amplitude, 10, phase);
+        } else {
+            WaveRows(ctx, dst, 0, amplitude, amplitude, amplitude, 10, phase);
+        }
+        phase += 3;
+        benchmark::DoNotOptimize(ctx.Engine.FrameBuffer.data());
+        benchmark::DoNotOptimize(ctx.Engine.Pictures[1].Pixels.data());
+    }
+    state.SetItemsProcessed(state.iterations() * int64_t{w} * h);
+}
+BENCHMARK(BM_Wave)->ArgNames({"dir", "rgb555"})->ArgsProduct({{1, 2}, {0, 1}});
 
 void BM_BuildCommonPalette(benchmark::State& state) {
     Bench b;

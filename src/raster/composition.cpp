@@ -50,10 +50,10 @@ void ComposeBackground(EngineContext& ctx, int32_t x, int32_t y) {
         ComposeCapture(ctx, x, y);
         break;
     case kBackgroundTile:
-        DrawTiledBackground(ctx, -1, e.BackgroundPicture, x, y);
+        DrawTiledBackground(ctx, kFrameBuffer, e.BackgroundPicture, x, y);
         break;
     case kBackgroundCentre:
-        DrawCentredBackground(ctx, -1, e.BackgroundPicture, x, y);
+        DrawCentredBackground(ctx, kFrameBuffer, e.BackgroundPicture, x, y);
         break;
     default:
         std::fill(e.FrameBuffer.begin(), e.FrameBuffer.end(), uint8_t{0});
@@ -65,38 +65,34 @@ void ComposeBackground(EngineContext& ctx, int32_t x, int32_t y) {
 // picture larger than the viewport shows its middle instead of writing past the buffer.
 template <bool Keyed>
 void CopyCentred(RasterEngine& e, int32_t n) {
-    if (n < 0 || n >= e.PictureTotal || e.Pictures[static_cast<size_t>(n)].Pixels.empty() ||
-        e.FrameBuffer.empty()) {
+    const PictureSlot* p = FindPicture(e, n);
+    const PixelTarget target = TargetFor(e, kFrameBuffer);
+    if (p == nullptr || !target) {
         return;
     }
-    const PictureSlot& p = e.Pictures[static_cast<size_t>(n)];
-    const int32_t left = (e.ViewportW - p.Width()) / 2;
-    const int32_t bottom = (e.ViewportH - p.Height()) / 2;
+    const PictureRows from = p->Rows();
+    const int32_t left = (target.Width - from.Width) / 2;
+    const int32_t bottom = (target.Height - from.Height) / 2;
     const int32_t c0 = std::max(0, -left);
-    const int32_t c1 = std::min(p.Width(), e.ViewportW - left);
+    const int32_t c1 = std::min(from.Width, target.Width - left);
     const int32_t r0 = std::max(0, -bottom);
-    const int32_t r1 = std::min(p.Height(), e.ViewportH - bottom);
-    const uint8_t key = p.KeyColour();
-    for (int32_t r = r0; r < r1; ++r) {
-        const uint8_t* src = p.Pixels.data() + static_cast<size_t>(r) * p.Stride;
-        // Column c of the picture lands on frame column left + c, which c0 keeps at 0 or more.
-        const size_t rowStart = static_cast<size_t>(bottom + r) * static_cast<size_t>(e.ViewportW);
-        if (e.HighColour) {
-            auto* dst = reinterpret_cast<uint16_t*>(e.FrameBuffer.data()) + rowStart;
+    const int32_t r1 = std::min(from.Height, target.Height - bottom);
+    const uint8_t key = p->KeyColour();
+    target.Write([&](const auto& out) {
+        // A local of the loop's own, which the 8-bit writes below cannot alias.
+        const PictureRows rows = from;
+        for (int32_t r = r0; r < r1; ++r) {
+            const uint8_t* src = rows.Row(r);
+            // Column c of the picture lands on frame column left + c, which c0 keeps at 0 or
+            // more.
+            auto* dst = out.Row(bottom + r);
             for (int32_t c = c0; c < c1; ++c) {
                 if (!Keyed || src[c] != key) {
-                    dst[left + c] = e.Rgb555[src[c]];
-                }
-            }
-        } else {
-            uint8_t* dst = e.FrameBuffer.data() + rowStart;
-            for (int32_t c = c0; c < c1; ++c) {
-                if (!Keyed || src[c] != key) {
-                    dst[left + c] = src[c];
+                    dst[left + c] = out.Convert(src[c]);
                 }
             }
         }
-    }
+    });
 }
 
 void PresentFrame(EngineContext& ctx, int32_t x, int32_t y) {
@@ -172,49 +168,51 @@ void PresentMoved(EngineContext& ctx, int32_t x, int32_t y, const uint8_t* pixel
 
 void DrawCentredBackground(EngineContext& ctx, int32_t dst, int32_t src, int32_t x, int32_t y) {
     RasterEngine& e = ctx.Engine;
-    const PixelTarget t = TargetFor(e, dst);
-    if (t.Pixels == nullptr) {
+    const PixelTarget target = TargetFor(e, dst);
+    if (!target) {
         return;
     }
-    if (dst == -1) {
-        for (int32_t r = 0; r < t.Height; ++r) {
-            t.Fill(r, 0, t.Width, 0);
+    const PictureSlot* p = FindPicture(e, src);
+    target.Write([&](const auto& out) {
+        if (dst == kFrameBuffer) {
+            for (int32_t r = 0; r < out.Height; ++r) {
+                out.Fill(r, 0, out.Width, 0);
+            }
         }
-    }
-    const PictureSlot* p = PictureFor(e, src);
-    if (p == nullptr) {
-        return;
-    }
-    // Screen position of the picture's top-left pixel.
-    const int32_t ox = (e.ScreenWidth - p->Width()) / 2;
-    const int32_t oy = (e.ScreenHeight - p->Height()) / 2;
-    // Overlap in the target's own columns and screen-order rows.
-    const int64_t dx = int64_t{ox} - x;
-    const int64_t dy = int64_t{oy} - y;
-    const auto c0 = static_cast<int32_t>(std::clamp<int64_t>(dx, 0, t.Width));
-    const auto c1 = static_cast<int32_t>(std::clamp<int64_t>(dx + p->Width(), 0, t.Width));
-    const auto s0 = static_cast<int32_t>(std::clamp<int64_t>(dy, 0, t.Height));
-    const auto s1 = static_cast<int32_t>(std::clamp<int64_t>(dy + p->Height(), 0, t.Height));
-    if (c1 <= c0) {
-        return;
-    }
-    for (int32_t s = s0; s < s1; ++s) {
-        const auto pictureRow = static_cast<int32_t>(p->Height() - 1 - (s - dy));
-        const uint8_t* from = p->Pixels.data() + static_cast<size_t>(pictureRow) * p->Stride +
-                              static_cast<size_t>(c0 - dx);
-        t.Copy(t.Height - 1 - s, c0, from, c1 - c0);
-    }
+        if (p == nullptr) {
+            return;
+        }
+        const PictureRows from = p->Rows();
+        // Screen position of the picture's top-left pixel.
+        const int32_t ox = (e.ScreenWidth - from.Width) / 2;
+        const int32_t oy = (e.ScreenHeight - from.Height) / 2;
+        // Overlap in the target's own columns and screen-order rows.
+        const int64_t dx = int64_t{ox} - x;
+        const int64_t dy = int64_t{oy} - y;
+        const auto c0 = static_cast<int32_t>(std::clamp<int64_t>(dx, 0, out.Width));
+        const auto c1 = static_cast<int32_t>(std::clamp<int64_t>(dx + from.Width, 0, out.Width));
+        const auto s0 = static_cast<int32_t>(std::clamp<int64_t>(dy, 0, out.Height));
+        const auto s1 = static_cast<int32_t>(std::clamp<int64_t>(dy + from.Height, 0, out.Height));
+        if (c1 <= c0) {
+            return;
+        }
+        for (int32_t s = s0; s < s1; ++s) {
+            const auto pictureRow = static_cast<int32_t>(from.Height - 1 - (s - dy));
+            out.Copy(out.Height - 1 - s, c0, from.Row(pictureRow) + (c0 - dx), c1 - c0);
+        }
+    });
 }
 
 void DrawTiledBackground(EngineContext& ctx, int32_t dst, int32_t src, int32_t x, int32_t y) {
     RasterEngine& e = ctx.Engine;
-    const PixelTarget t = TargetFor(e, dst);
-    const PictureSlot* p = PictureFor(e, src);
-    if (t.Pixels == nullptr || p == nullptr) {
+    const PixelTarget target = TargetFor(e, dst);
+    const PictureSlot* p = FindPicture(e, src);
+    if (!target || p == nullptr) {
         return;
     }
-    const int32_t pw = p->Width();
-    const int32_t ph = p->Height();
+    const PictureRows from = p->Rows();
+    const int32_t pw = from.Width;
+    const int32_t ph = from.Height;
     const int32_t ox = (e.ScreenWidth - pw) / 2;
     const int32_t oy = (e.ScreenHeight - ph) / 2;
     // The tile column and row under the target's first pixel, on the grid anchored at the
@@ -222,44 +220,48 @@ void DrawTiledBackground(EngineContext& ctx, int32_t dst, int32_t src, int32_t x
     auto floorMod = [](int64_t a, int64_t m) { return static_cast<int32_t>(((a % m) + m) % m); };
     const int32_t firstColumn = floorMod(static_cast<int64_t>(x) - ox, pw);
     const int32_t firstRow = floorMod(static_cast<int64_t>(y) - oy, ph);
-    int32_t screenRow = firstRow; // picture row in screen order
-    for (int32_t s = 0; s < t.Height; ++s) {
-        const uint8_t* from =
-            p->Pixels.data() + static_cast<size_t>(ph - 1 - screenRow) * p->Stride;
-        int32_t column = 0;
-        int32_t pc = firstColumn;
-        while (column < t.Width) {
-            const int32_t run = std::min(pw - pc, t.Width - column);
-            t.Copy(t.Height - 1 - s, column, from + pc, run);
-            column += run;
-            pc = 0;
+    target.Write([&](const auto& out) {
+        int32_t screenRow = firstRow; // picture row in screen order
+        for (int32_t s = 0; s < out.Height; ++s) {
+            const uint8_t* row = from.Row(ph - 1 - screenRow);
+            int32_t column = 0;
+            int32_t pc = firstColumn;
+            while (column < out.Width) {
+                const int32_t run = std::min(pw - pc, out.Width - column);
+                out.Copy(out.Height - 1 - s, column, row + pc, run);
+                column += run;
+                pc = 0;
+            }
+            if (++screenRow == ph) {
+                screenRow = 0;
+            }
         }
-        if (++screenRow == ph) {
-            screenRow = 0;
-        }
-    }
+    });
 }
 
 void MaskedZoomCopy(EngineContext& ctx, int32_t dst, int32_t src, int32_t mask, int32_t factor) {
     RasterEngine& e = ctx.Engine;
-    PictureSlot* d = PictureFor(e, dst);
-    const PictureSlot* s = PictureFor(e, src);
-    const PictureSlot* m = PictureFor(e, mask);
+    PictureSlot* d = FindPicture(e, dst);
+    const PictureSlot* s = FindPicture(e, src);
+    const PictureSlot* m = FindPicture(e, mask);
     if (d == nullptr || s == nullptr || m == nullptr) {
         return;
     }
     factor = std::max(factor, 1);
-    const int32_t rows = std::min(d->Height(), m->Height());
-    const int32_t columns = std::min(d->Width(), m->Width());
+    const PictureRows from = s->Rows();
+    const PictureRows masks = m->Rows();
+    const int32_t rows = std::min(d->Height(), masks.Height);
+    const int32_t columns = std::min(d->Width(), masks.Width);
     for (int32_t r = 0; r < rows; ++r) {
         const int32_t sr = r / factor;
-        if (sr >= s->Height()) {
+        if (sr >= from.Height) {
             break;
         }
-        const uint8_t* mrow = m->Pixels.data() + static_cast<size_t>(r) * m->Stride;
-        const uint8_t* srow = s->Pixels.data() + static_cast<size_t>(sr) * s->Stride;
-        uint8_t* drow = d->Pixels.data() + static_cast<size_t>(r) * d->Stride;
-        const int32_t limit = std::min(columns, s->Width() * factor);
+        const uint8_t* mrow = masks.Row(r);
+        const uint8_t* srow = from.Row(sr);
+        uint8_t* drow = d->Row(r);
+        const auto limit =
+            static_cast<int32_t>(std::min<int64_t>(columns, int64_t{from.Width} * factor));
         for (int32_t c = 0; c < limit; ++c) {
             if (mrow[c] != 0) {
                 drow[c] = srow[c / factor];
@@ -270,8 +272,8 @@ void MaskedZoomCopy(EngineContext& ctx, int32_t dst, int32_t src, int32_t mask, 
 
 void AndPictures(EngineContext& ctx, int32_t a, int32_t b) {
     RasterEngine& e = ctx.Engine;
-    PictureSlot* pa = PictureFor(e, a);
-    const PictureSlot* pb = PictureFor(e, b);
+    PictureSlot* pa = FindPicture(e, a);
+    const PictureSlot* pb = FindPicture(e, b);
     if (pa == nullptr || pb == nullptr) {
         return;
     }
@@ -298,8 +300,8 @@ void MergePictures(EngineContext& ctx, int32_t a, int32_t b, int32_t dx, int32_t
     if (!(-e.ViewportW < dx && dx <= e.ViewportW && -e.ViewportH < dy && dy <= e.ViewportH)) {
         return;
     }
-    PictureSlot* pa = PictureFor(e, a);
-    PictureSlot* pb = PictureFor(e, b);
+    PictureSlot* pa = FindPicture(e, a);
+    PictureSlot* pb = FindPicture(e, b);
     if (pa == nullptr || pb == nullptr || pa == pb) {
         return;
     }

@@ -5,11 +5,13 @@
 // the saver window, and a small textured 3D scene renderer. All state lives in one
 // RasterEngine held by the context, so several engines can live in one process.
 
+#include "platform/error.h"
 #include "platform/gdi.h"
 #include "raster/scene3d.h"
 #include "raster/trig.h"
 #include "show/show_context.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +35,11 @@ inline constexpr uint8_t kBackgroundCapture = 1; // the screen behind the viewpo
 inline constexpr uint8_t kBackgroundTile = 2;    // a picture tiled over the screen
 inline constexpr uint8_t kBackgroundCentre = 3;  // a picture centred on the screen
 
+// The picture number that names the frame buffer where an operation draws into a target.
+inline constexpr int32_t kFrameBuffer = -1;
+// The picture number that names every loaded picture (ShrinkPictures, ResizePictures).
+inline constexpr int32_t kAllPictures = -1;
+
 inline constexpr int32_t kMaxPictures = 20;
 inline constexpr int32_t kPictureTableSize = 64;
 // The largest picture a show may hold, in bytes of 8-bit pixels.
@@ -41,6 +48,22 @@ inline constexpr int64_t kMaxPictureBytes = 0x400000;
 inline constexpr int32_t kMinFrameBuffer = 4096;
 // The previous position before anything was presented.
 inline constexpr int32_t kNothingPresented = -999;
+
+// A read-only view of a picture's rows for inner loops. It is a plain value, so a loop
+// keeps it in registers while it writes 8-bit pixels elsewhere (such writes may alias any
+// object, which would force the slot's fields to be read again per pixel).
+struct PictureRows {
+    const uint8_t* Pixels = nullptr;
+    int32_t Width = 0;
+    int32_t Height = 0;
+    int32_t Stride = 0;
+
+    // Buffer row r (0 is the bottom row).
+    const uint8_t* Row(int32_t r) const {
+        QV_CHECK(r >= 0 && r < Height);
+        return Pixels + static_cast<size_t>(r) * static_cast<size_t>(Stride);
+    }
+};
 
 // One picture: 8-bit palette indices, rows bottom-up, each row Stride bytes (the width
 // rounded up to a multiple of 4); Header is the BMP header (width, height, bit count 8,
@@ -55,6 +78,19 @@ struct PictureSlot {
     int32_t Height() const { return Header.bmiHeader.biHeight; }
     // The key colour of keyed copies: the first (bottom-left) pixel.
     uint8_t KeyColour() const { return Pixels.empty() ? 0 : Pixels[0]; }
+
+    // Buffer row r (0 is the bottom row): Width() pixels, Stride bytes from the next.
+    uint8_t* Row(int32_t r) {
+        QV_CHECK(r >= 0 && r < Height() &&
+                 (static_cast<size_t>(r) + 1) * static_cast<size_t>(Stride) <= Pixels.size());
+        return Pixels.data() + static_cast<size_t>(r) * static_cast<size_t>(Stride);
+    }
+    const uint8_t* Row(int32_t r) const { return const_cast<PictureSlot*>(this)->Row(r); }
+    PictureRows Rows() const {
+        QV_CHECK(static_cast<size_t>(Stride) * static_cast<size_t>(std::max(Height(), 0)) <=
+                 Pixels.size());
+        return {Pixels.data(), Width(), Height(), Stride};
+    }
 };
 
 struct RasterEngine {
@@ -127,6 +163,19 @@ struct RasterEngine {
     TrigTables Trig;
 };
 
+// Picture n if it is loaded (a slot below PictureCount() holding pixels), else null: the
+// one look-up every operation that takes a picture number goes through.
+inline PictureSlot* FindPicture(RasterEngine& e, int32_t n) {
+    if (n < 0 || n >= e.PictureTotal || n >= kMaxPictures ||
+        e.Pictures[static_cast<size_t>(n)].Pixels.empty()) {
+        return nullptr;
+    }
+    return &e.Pictures[static_cast<size_t>(n)];
+}
+inline const PictureSlot* FindPicture(const RasterEngine& e, int32_t n) {
+    return FindPicture(const_cast<RasterEngine&>(e), n);
+}
+
 // The engine's part of the player context.
 struct EngineContext : ShowContext {
     explicit EngineContext(Platform& os) : ShowContext(os) {}
@@ -171,9 +220,9 @@ void ReloadPicture(EngineContext& ctx, int32_t slot, int32_t n);
 void FreePictures(EngineContext& ctx);
 // A new slot holding picture n scaled to w x h.
 void AddScaledPicture(EngineContext& ctx, int32_t n, int32_t w, int32_t h);
-// Picture n, or every picture for n = -1, reduced in place to a fifth of its size.
+// Picture n, or every picture for n = kAllPictures, reduced in place to a fifth of its size.
 void ShrinkPictures(EngineContext& ctx, int32_t n);
-// Picture n, or every picture for n = -1, replaced by a w x h copy.
+// Picture n, or every picture for n = kAllPictures, replaced by a w x h copy.
 void ResizePictures(EngineContext& ctx, int32_t n, int32_t w, int32_t h);
 // A new zero-filled w x h slot whose header is the frame header with 8 bits per pixel.
 void AddBlankPicture(EngineContext& ctx, int32_t w, int32_t h);
@@ -202,7 +251,7 @@ void PresentPixels(EngineContext& ctx, int32_t x, int32_t y, const uint8_t* pixe
 // presentation covered and this one does not.
 void PresentMoved(EngineContext& ctx, int32_t x, int32_t y, const uint8_t* pixels,
                   const BITMAPINFO& header);
-// Background painting into picture dst, or the frame buffer for dst = -1, of the part of
+// Background painting into picture dst, or the frame buffer for dst = kFrameBuffer, of the part of
 // picture src (placed on the screen) under the target at screen position (x, y).
 void DrawCentredBackground(EngineContext& ctx, int32_t dst, int32_t src, int32_t x, int32_t y);
 void DrawTiledBackground(EngineContext& ctx, int32_t dst, int32_t src, int32_t x, int32_t y);
@@ -216,7 +265,7 @@ void MergePictures(EngineContext& ctx, int32_t a, int32_t b, int32_t dx, int32_t
 // --- Waves (waves.cpp) ---
 
 // Every row m of src, shifted sideways by amplitude * SIN(phase + step * m), into buffer
-// row top + m of dst (-1: the frame buffer) at column left, with zeros around it.
+// row top + m of dst (or the frame buffer, kFrameBuffer) at column left, with zeros around it.
 void WaveRows(EngineContext& ctx, int32_t dst, int32_t src, int32_t left, int32_t top,
               int32_t amplitude, int32_t step, int32_t phase);
 // Every column m of src, shifted vertically likewise, into column left + m of dst at row top.

@@ -25,6 +25,12 @@ constexpr int32_t ToInt(Fixed value) {
     return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(value) >> FRACBITS));
 }
 
+// 16.16 to a texel or table index: the upper half of the 32 bits read as unsigned, so
+// coordinates from 32768 to 65535 stay positive (and larger ones wrap below 65536).
+constexpr int32_t ToIndex(Fixed value) {
+    return static_cast<int32_t>(static_cast<uint32_t>(value) >> FRACBITS);
+}
+
 // The edge rounding of spans and texture ends: (value + 0xEFFF) shifted right by 16,
 // keeping the sign.
 constexpr int32_t Ceil(Fixed value) {
@@ -39,6 +45,12 @@ constexpr int32_t Mul(int32_t a, int32_t b) {
 // A 16.16 value times an integer, reduced to an integer: ToInt(Mul(value, n)).
 constexpr int32_t MulToInt(Fixed value, int32_t n) {
     return ToInt(Mul(value, n));
+}
+
+// A 16.16 value times an integer, reduced to an integer toward zero, on the whole 64-bit
+// product: the displacement of the waves.
+constexpr int32_t MulToIntTowardZero(Fixed value, int32_t n) {
+    return static_cast<int32_t>(static_cast<int64_t>(value) * n / FRACUNIT);
 }
 
 // 1 / n in 16.16: (2^32 + n) div (n * 65536). Defined for n >= 1.

@@ -72,12 +72,13 @@ void BuildCommonPalette(EngineContext& ctx, bool reserveSystemColours) {
     // Histogram of 12-bit colours over every pixel of every picture.
     std::array<uint32_t, kCodes> histogram{};
     for (int32_t n = 0; n < count; ++n) {
-        PictureSlot& slot = e.Pictures[static_cast<size_t>(n)];
+        const PictureSlot& slot = e.Pictures[static_cast<size_t>(n)];
         // Pixels only: the bytes that pad rows to a multiple of 4 are not part of the picture.
         std::array<uint32_t, 256> perIndex{};
-        for (int32_t row = 0; row < slot.Height(); ++row) {
-            const uint8_t* p = slot.Pixels.data() + static_cast<size_t>(row) * slot.Stride;
-            for (int32_t col = 0; col < slot.Width(); ++col) {
+        const PictureRows rows = slot.Rows();
+        for (int32_t row = 0; row < rows.Height; ++row) {
+            const uint8_t* p = rows.Row(row);
+            for (int32_t col = 0; col < rows.Width; ++col) {
                 ++perIndex[p[col]];
             }
         }

@@ -40,21 +40,18 @@ PictureSlot* NextSlot(EngineContext& ctx) {
     return &ctx.Engine.Pictures[static_cast<size_t>(ctx.Engine.PictureTotal)];
 }
 
-bool ValidPicture(const RasterEngine& e, int32_t n) {
-    return n >= 0 && n < e.PictureTotal && !e.Pictures[static_cast<size_t>(n)].Pixels.empty();
-}
-
 // Nearest sampling with floating-point ratios: destination (j, i) takes source column
 // Trunc(j * sw / dw) of source row Trunc(i * sh / dh).
 void ScalePixels(const PictureSlot& src, uint8_t* dst, int32_t dw, int32_t dh, int32_t dstride) {
-    const int32_t sw = src.Width();
-    const int32_t sh = src.Height();
+    const PictureRows from = src.Rows();
+    const int32_t sw = from.Width;
+    const int32_t sh = from.Height;
     const double xRatio = static_cast<double>(sw) / dw;
     const double yRatio = static_cast<double>(sh) / dh;
     for (int32_t i = 0; i < dh; ++i) {
         const int32_t si = std::min(static_cast<int32_t>(i * yRatio), sh - 1);
-        const uint8_t* srow = src.Pixels.data() + static_cast<size_t>(si) * src.Stride;
-        uint8_t* drow = dst + static_cast<size_t>(i) * dstride;
+        const uint8_t* srow = from.Row(si);
+        uint8_t* drow = dst + static_cast<size_t>(i) * static_cast<size_t>(dstride);
         for (int32_t j = 0; j < dw; ++j) {
             drow[j] = srow[std::min(static_cast<int32_t>(j * xRatio), sw - 1)];
         }
@@ -84,10 +81,11 @@ void SetPictureHeader(PictureSlot& slot, int32_t w, int32_t h) {
 
 // Replaces picture n's pixels by a w x h copy.
 void ReplaceScaled(EngineContext& ctx, int32_t n, int32_t w, int32_t h) {
-    if (!ValidPicture(ctx.Engine, n) || !FitSize(ctx, w, h)) {
+    PictureSlot* found = FindPicture(ctx.Engine, n);
+    if (found == nullptr || !FitSize(ctx, w, h)) {
         return;
     }
-    PictureSlot& slot = ctx.Engine.Pictures[static_cast<size_t>(n)];
+    PictureSlot& slot = *found;
     std::vector<uint8_t> pixels;
     if (!EngineAlloc(ctx, pixels, static_cast<int64_t>(StrideFor(w)) * h)) {
         return;
@@ -100,22 +98,25 @@ void ReplaceScaled(EngineContext& ctx, int32_t n, int32_t w, int32_t h) {
 template <bool Keyed>
 void Overlay(EngineContext& ctx, int32_t dst, int32_t src) {
     RasterEngine& e = ctx.Engine;
-    if (!ValidPicture(e, dst) || !ValidPicture(e, src)) {
+    PictureSlot* target = FindPicture(e, dst);
+    const PictureSlot* source = FindPicture(e, src);
+    if (target == nullptr || source == nullptr) {
         return;
     }
-    PictureSlot& d = e.Pictures[static_cast<size_t>(dst)];
-    const PictureSlot& s = e.Pictures[static_cast<size_t>(src)];
+    PictureSlot& d = *target;
+    const PictureSlot& s = *source;
     constexpr int32_t kInset = 16;
     const int32_t pitch = e.ViewportW;
     const uint8_t key = s.KeyColour();
-    // Rows step by the viewport width; only what lands inside dst's rows is copied.
+    // dst is laid out with the viewport width as its row pitch, whatever its own width:
+    // its rows are not Row()'s. Only what lands inside dst's bytes is copied.
     const int32_t columns = std::min(s.Width(), pitch - kInset);
     for (int32_t i = 0; i < s.Height() && columns > 0; ++i) {
         const int64_t start = static_cast<int64_t>(kInset + i) * pitch + kInset;
         if (start + columns > d.Size) {
             break;
         }
-        const uint8_t* srow = s.Pixels.data() + static_cast<size_t>(i) * s.Stride;
+        const uint8_t* srow = s.Row(i);
         uint8_t* drow = d.Pixels.data() + start;
         for (int32_t j = 0; j < columns; ++j) {
             if (!Keyed || srow[j] != key) {
@@ -243,7 +244,8 @@ void FreePictures(EngineContext& ctx) {
 
 void AddScaledPicture(EngineContext& ctx, int32_t n, int32_t w, int32_t h) {
     RasterEngine& e = ctx.Engine;
-    if (!ValidPicture(e, n)) {
+    const PictureSlot* source = FindPicture(e, n);
+    if (source == nullptr) {
         return;
     }
     PictureSlot* slot = NextSlot(ctx);
@@ -254,7 +256,7 @@ void AddScaledPicture(EngineContext& ctx, int32_t n, int32_t w, int32_t h) {
     if (!EngineAlloc(ctx, pixels, static_cast<int64_t>(StrideFor(w)) * h)) {
         return;
     }
-    const PictureSlot& src = e.Pictures[static_cast<size_t>(n)];
+    const PictureSlot& src = *source;
     ScalePixels(src, pixels.data(), w, h, StrideFor(w));
     slot->Header = src.Header;
     slot->Pixels.swap(pixels);
@@ -263,19 +265,18 @@ void AddScaledPicture(EngineContext& ctx, int32_t n, int32_t w, int32_t h) {
 }
 
 void ShrinkPictures(EngineContext& ctx, int32_t n) {
-    const int32_t first = n == -1 ? 0 : n;
-    const int32_t last = n == -1 ? ctx.Engine.PictureTotal - 1 : n;
+    const int32_t first = n == kAllPictures ? 0 : n;
+    const int32_t last = n == kAllPictures ? ctx.Engine.PictureTotal - 1 : n;
     for (int32_t i = first; i <= last && !ctx.Engine.EngineFailed; ++i) {
-        if (ValidPicture(ctx.Engine, i)) {
-            const PictureSlot& slot = ctx.Engine.Pictures[static_cast<size_t>(i)];
-            ReplaceScaled(ctx, i, slot.Width() / 5, slot.Height() / 5);
+        if (const PictureSlot* slot = FindPicture(ctx.Engine, i)) {
+            ReplaceScaled(ctx, i, slot->Width() / 5, slot->Height() / 5);
         }
     }
 }
 
 void ResizePictures(EngineContext& ctx, int32_t n, int32_t w, int32_t h) {
-    const int32_t first = n == -1 ? 0 : n;
-    const int32_t last = n == -1 ? ctx.Engine.PictureTotal - 1 : n;
+    const int32_t first = n == kAllPictures ? 0 : n;
+    const int32_t last = n == kAllPictures ? ctx.Engine.PictureTotal - 1 : n;
     for (int32_t i = first; i <= last && !ctx.Engine.EngineFailed; ++i) {
         ReplaceScaled(ctx, i, w, h);
     }

@@ -1,8 +1,10 @@
 #include "raster/engine.h"
+#include "raster/target.h"
 
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <type_traits>
 
 namespace qv {
 
@@ -42,7 +44,12 @@ Point3 RotateInverse(const Rotation& r, const Point3& p) {
     return {x3, y3, z2};
 }
 
-void DrawTexturedSpan(const SpanParams& s) {
+namespace {
+
+// One textured row in the pixel format of Pixel (8-bit indices, or RGB555 through
+// s.Rgb555): the routine of DrawTexturedSpan, picked once per span or once per scene.
+template <typename Pixel>
+void SpanRow(const SpanParams& s) {
     if (s.Row < 0 || s.Row >= s.ViewportH || s.TexStride <= 0 || s.TexHeight <= 0) {
         return;
     }
@@ -63,23 +70,31 @@ void DrawTexturedSpan(const SpanParams& s) {
     const Fixed dv = fixed::Mul(vB - vA, step);
     Fixed u = fixed::ToFixed(uA);
     Fixed v = fixed::ToFixed(vA);
-    const size_t rowStart = static_cast<size_t>(s.Row) * static_cast<size_t>(s.ViewportW);
+    QV_CHECK((std::is_same_v<Pixel, uint16_t>) == (s.Rgb555 != nullptr));
+    // The loop reads locals only: 8-bit writes may alias the parameter block.
+    const PixelWriter<Pixel> out{reinterpret_cast<Pixel*>(s.Target), s.ViewportW, s.ViewportH,
+                                 s.ViewportW, s.Rgb555};
+    const PictureRows texture{s.Texels, s.TexStride, s.TexHeight, s.TexStride};
+    Pixel* row = out.Row(s.Row);
     // With the reciprocal rounded down, u and v never pass their far ends, so every texel
-    // read lies inside the picture.
+    // read lies inside the picture. Read as unsigned, coordinates up to 65535 keep their
+    // value, and larger ones (on still larger textures) wrap to smaller ones.
+    for (int32_t x = x0; x <= x1; ++x) {
+        const int32_t tu = fixed::ToIndex(u);
+        QV_CHECK(tu < texture.Width);
+        row[x] = out.Convert(texture.Row(fixed::ToIndex(v))[tu]);
+        u = fixed::Add(u, du);
+        v = fixed::Add(v, dv);
+    }
+}
+
+} // namespace
+
+void DrawTexturedSpan(const SpanParams& s) {
     if (s.Rgb555 != nullptr) {
-        auto* out = reinterpret_cast<uint16_t*>(s.Target) + rowStart;
-        for (int32_t x = x0; x <= x1; ++x) {
-            out[x] = s.Rgb555[s.Texels[(v >> 16) * s.TexStride + (u >> 16)]];
-            u = fixed::Add(u, du);
-            v = fixed::Add(v, dv);
-        }
+        SpanRow<uint16_t>(s);
     } else {
-        uint8_t* out = s.Target + rowStart;
-        for (int32_t x = x0; x <= x1; ++x) {
-            out[x] = s.Texels[(v >> 16) * s.TexStride + (u >> 16)];
-            u = fixed::Add(u, du);
-            v = fixed::Add(v, dv);
-        }
+        SpanRow<uint8_t>(s);
     }
 }
 
@@ -149,6 +164,7 @@ struct Chain {
 // Fills a convex four-cornered outline row by row: each edge's rows run from its first
 // row up to but not including its last, and each row goes to the span routine with its
 // left and right ends.
+template <typename Pixel>
 void FillQuad(const std::array<ScreenCorner, 4>& corners, SpanParams& span) {
     int32_t top = 0;
     int32_t bottom = 0;
@@ -186,7 +202,7 @@ void FillQuad(const std::array<ScreenCorner, 4>& corners, SpanParams& span) {
             span.XB = r.X;
             span.UB = r.U;
             span.VB = r.V;
-            DrawTexturedSpan(span);
+            SpanRow<Pixel>(span);
             a.Edge.Advance(1);
             b.Edge.Advance(1);
         }
@@ -205,6 +221,7 @@ Point3 CameraTransform(const View3D& view, const Rotation& r, const Point3& p) {
     return Rotate(r, Point3{p.X - view.Camera.X, p.Y - view.Camera.Y, p.Z - view.Camera.Z});
 }
 
+template <typename Pixel>
 void DrawObject(RasterEngine& e, const Object3D& object, const Rotation& viewRotation) {
     const View3D& view = e.View;
     const Point3 origin = CameraTransform(view, viewRotation, object.Position);
@@ -221,8 +238,8 @@ void DrawObject(RasterEngine& e, const Object3D& object, const Rotation& viewRot
         static_cast<int32_t>(std::min<size_t>(object.VertexCount, object.Vertices.size()));
     for (size_t k = 0; k < polygons; ++k) {
         const Polygon3& poly = object.Polygons[k];
-        if (poly.Picture < 0 || poly.Picture >= e.PictureTotal ||
-            e.Pictures[static_cast<size_t>(poly.Picture)].Pixels.empty()) {
+        const PictureSlot* texture = FindPicture(e, poly.Picture);
+        if (texture == nullptr) {
             continue;
         }
         const int32_t cornerCount = poly.FourCornered ? 4 : 3;
@@ -267,11 +284,20 @@ void DrawObject(RasterEngine& e, const Object3D& object, const Rotation& viewRot
         if (!valid) {
             continue;
         }
-        const PictureSlot& texture = e.Pictures[static_cast<size_t>(poly.Picture)];
-        span.Texels = texture.Pixels.data();
-        span.TexStride = texture.Stride;
-        span.TexHeight = texture.Height();
-        FillQuad(screen, span);
+        span.Texels = texture->Pixels.data();
+        span.TexStride = texture->Stride;
+        span.TexHeight = texture->Height();
+        FillQuad<Pixel>(screen, span);
+    }
+}
+
+// The first count objects of order, in that order.
+template <typename Pixel>
+void DrawObjects(RasterEngine& e, const std::array<int32_t, kMaxObjects>& order, int32_t count,
+                 const Rotation& viewRotation) {
+    for (int32_t i = 0; i < count; ++i) {
+        DrawObject<Pixel>(e, e.Objects[static_cast<size_t>(order[static_cast<size_t>(i)])],
+                          viewRotation);
     }
 }
 
@@ -382,10 +408,8 @@ void PrepareObjects(EngineContext& ctx) {
                                          static_cast<int32_t>(std::trunc(nz / d))};
                 }
             }
-            const PictureSlot* texture = poly.Picture >= 0 && poly.Picture < e.PictureTotal
-                                             ? &e.Pictures[static_cast<size_t>(poly.Picture)]
-                                             : nullptr;
-            if (texture == nullptr || texture->Pixels.empty()) {
+            const PictureSlot* texture = FindPicture(e, poly.Picture);
+            if (texture == nullptr) {
                 continue;
             }
             // Texture rows are stored bottom-up: v counts from the picture's top.
@@ -441,8 +465,11 @@ void RenderScene(EngineContext& ctx) {
     }
     const Rotation viewRotation{e.View.CosA, e.View.SinA, e.View.CosB,
                                 e.View.SinB, e.View.CosC, e.View.SinC};
-    for (int32_t i = 0; i < count; ++i) {
-        DrawObject(e, e.Objects[static_cast<size_t>(order[static_cast<size_t>(i)])], viewRotation);
+    // The pixel writer is picked once for the whole scene.
+    if (e.HighColour) {
+        DrawObjects<uint16_t>(e, order, count, viewRotation);
+    } else {
+        DrawObjects<uint8_t>(e, order, count, viewRotation);
     }
 }
 

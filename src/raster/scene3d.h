@@ -59,16 +59,16 @@ struct View3D {
     Angles3 Angles;
     Point3 Camera; // computed by SetView
     // Sines and cosines of the reduced view angles, 16.16 (SetView).
-    int32_t CosA = fixed::FRACUNIT, SinA = 0;
-    int32_t CosB = fixed::FRACUNIT, SinB = 0;
-    int32_t CosC = fixed::FRACUNIT, SinC = 0;
+    fixed::Fixed CosA = fixed::FRACUNIT, SinA = 0;
+    fixed::Fixed CosB = fixed::FRACUNIT, SinB = 0;
+    fixed::Fixed CosC = fixed::FRACUNIT, SinC = 0;
 };
 
 // The sines and cosines of one rotation, 16.16.
 struct Rotation {
-    int32_t CosA = fixed::FRACUNIT, SinA = 0;
-    int32_t CosB = fixed::FRACUNIT, SinB = 0;
-    int32_t CosC = fixed::FRACUNIT, SinC = 0;
+    fixed::Fixed CosA = fixed::FRACUNIT, SinA = 0;
+    fixed::Fixed CosB = fixed::FRACUNIT, SinB = 0;
+    fixed::Fixed CosC = fixed::FRACUNIT, SinC = 0;
 };
 
 inline constexpr int32_t kMaxObjects = 64;

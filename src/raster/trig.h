@@ -1,5 +1,7 @@
 #pragma once
 
+#include "raster/fixed.h"
+
 #include <array>
 #include <cstdint>
 
@@ -10,11 +12,11 @@ namespace qv {
 // up without reduction.
 struct TrigTables {
     static constexpr int32_t kEntries = 721;
-    std::array<int32_t, kEntries> Sin{};
-    std::array<int32_t, kEntries> Cos{};
+    std::array<fixed::Fixed, kEntries> Sin{};
+    std::array<fixed::Fixed, kEntries> Cos{};
 };
 
-// Fills both tables: Trunc(sin(i degrees) * 65536) and likewise for the cosine.
+// Fills both tables: Trunc(sin(i degrees) * FRACUNIT) and likewise for the cosine.
 void BuildTrigTables(TrigTables& tables);
 
 // Reduces any angle in degrees into 0..359.

@@ -232,6 +232,40 @@ TEST_F(Composition, WaveColumnsShiftEachColumnAlongTheSine) {
     }
 }
 
+// Wider than a block of the column routine, with shifts that put some columns wholly
+// above or below the target: every column, in every block, is where its shift puts it.
+TEST_F(Composition, WaveColumnsPlaceEveryColumnOfAWidePicture) {
+    EngineInit(ctx, 300, 12, 256, 1);
+    const int32_t w = 290;
+    const int32_t h = 5;
+    const auto value = [](int32_t c, int32_t r) { return 1 + (c * 7 + r * 3) % 250; };
+    const int32_t src = PutPattern(w, h, value);
+    const int32_t left = 5;
+    const int32_t top = 3;
+    const int32_t amplitude = 9;
+    std::fill(ctx.Engine.FrameBuffer.begin(), ctx.Engine.FrameBuffer.end(), uint8_t{255});
+    WaveColumns(ctx, kFrameBuffer, src, left, top, amplitude, 7, 11);
+    int32_t wholly = 0; // columns that land wholly outside the target
+    for (int32_t c = 0; c < 300; ++c) {
+        const int32_t m = c - left;
+        int32_t shift = 0;
+        if (m >= 0 && m < w) {
+            const int64_t sine = ctx.Engine.Trig.Sin[static_cast<size_t>((11 + 7 * m) % 360)];
+            shift = static_cast<int32_t>(amplitude * sine / 65536);
+            wholly += top + shift >= 12 || top + shift + h <= 0;
+        }
+        for (int32_t r = 0; r < 12; ++r) {
+            int want = 255;
+            if (m >= 0 && m < w) {
+                const int32_t i = r - (top + shift);
+                want = i >= 0 && i < h ? value(m, i) : 0;
+            }
+            ASSERT_EQ(Frame(c, r), want) << "at " << c << "," << r;
+        }
+    }
+    EXPECT_GT(wholly, 0);
+}
+
 TEST_F(Composition, WavesDoNothingWhileTheEngineIsStopped) {
     EngineInit(ctx, 8, 8, 256, 1);
     const int32_t src = PutPattern(4, 4, [](int32_t, int32_t) { return 5; });

@@ -1,3 +1,4 @@
+#include "raster/target.h"
 #include "raster_fixture.h"
 
 namespace qv::test {
@@ -120,6 +121,37 @@ TEST(EngineContexts, TwoEnginesLiveSideBySide) {
     EngineInit(b, 100, 100, 256, 1);
     EXPECT_EQ(a.Engine.FrameBufferSize, 4096);
     EXPECT_EQ(b.Engine.FrameBufferSize, 10000);
+}
+
+// The range checks of the inner loops stop a checking build at the first index outside
+// a picture or a target, naming the function that found it.
+TEST(RangeChecks, StopAtABadIndexAndNameTheFunction) {
+#if !defined(QV_CHECKS)
+    GTEST_SKIP() << "range checks are compiled into debug builds only";
+#else
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    PictureSlot slot;
+    slot.Header.bmiHeader.biWidth = 3;
+    slot.Header.bmiHeader.biHeight = 2;
+    slot.Stride = 4;
+    slot.Size = 8;
+    slot.Pixels.assign(8, 7);
+    Bytes frame(16, 0);
+    const PixelWriter<uint8_t> out{frame.data(), 4, 4, 4, nullptr};
+    const uint8_t* row = slot.Row(1);
+    out.Put(3, 3, row[2]);
+    out.Copy(0, 1, row, 3);
+    EXPECT_EQ(frame[15], 7);
+    EXPECT_EQ(frame[3], 7);
+    EXPECT_DEATH(slot.Row(2), "Row: check failed");
+    EXPECT_DEATH(slot.Rows().Row(-1), "Row: check failed");
+    EXPECT_DEATH(out.Put(0, 4, 1), "Put: check failed");
+    EXPECT_DEATH(out.Put(4, 0, 1), "Row: check failed");
+    EXPECT_DEATH(out.Copy(3, 2, row, 3), "Copy: check failed");
+    EXPECT_DEATH(out.Fill(3, -1, 2, 0), "Fill: check failed");
+    slot.Pixels.resize(6); // shorter than its rows
+    EXPECT_DEATH(slot.Row(1), "Row: check failed");
+#endif
 }
 
 } // namespace

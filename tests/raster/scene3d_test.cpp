@@ -189,6 +189,59 @@ TEST_F(Scene, SpansFollowTheirEdgeRules) {
     }
 }
 
+// Texture ends are wrapped into the picture (sign bit cleared, then modulo), so on a
+// picture more than 32767 texels wide or tall an end can lie past the range of a signed
+// 16.16 value: the span must still read the texels between its ends, inside the picture.
+TEST_F(Scene, SpansReachTheFarEndOfWideAndTallTextures) {
+    struct Case {
+        const char* Name;
+        int32_t Stride, Height;
+        Fixed UA, VA, UB, VB;
+        int32_t U0, V0, U1, V1; // the ends after wrapping
+    };
+    // Ceil(ToFixed(-k)) is -k; with the sign bit cleared, 2^31 - k. Modulo 40000 that is
+    // 3648 - k (+ 40000); modulo 65536 it is 65536 - k.
+    const Case cases[] = {
+        {"wide: u from 39990 to 39999", 40000, 1, ToFixed(-3658), 0, ToFixed(-3649), 0, 39990, 0,
+         39999, 0},
+        {"wide: u falling from 65535", 65536, 1, ToFixed(-1), 0, ToFixed(-10), 0, 65535, 0, 65526,
+         0},
+        {"tall: v from 39990 to 39999", 4, 40000, ToFixed(1), ToFixed(-3658), ToFixed(1),
+         ToFixed(-3649), 1, 39990, 1, 39999},
+    };
+    for (const Case& c : cases) {
+        Bytes texels(static_cast<size_t>(c.Stride) * static_cast<size_t>(c.Height));
+        for (size_t i = 0; i < texels.size(); ++i) {
+            texels[i] = static_cast<uint8_t>(1 + i % 251);
+        }
+        Bytes target(16, 0);
+        SpanParams s;
+        s.Target = target.data();
+        s.ViewportW = 16;
+        s.ViewportH = 1;
+        s.Texels = texels.data();
+        s.TexStride = c.Stride;
+        s.TexHeight = c.Height;
+        s.XA = ToFixed(0);
+        s.XB = ToFixed(9);
+        s.UA = c.UA;
+        s.VA = c.VA;
+        s.UB = c.UB;
+        s.VB = c.VB;
+        DrawTexturedSpan(s);
+        // Ten pixels: u and v step by (end - start) * Reciprocal(9) in 16.16.
+        Bytes want(16, 0);
+        const int64_t du = int64_t{c.U1 - c.U0} * Reciprocal(9);
+        const int64_t dv = int64_t{c.V1 - c.V0} * Reciprocal(9);
+        for (int32_t x = 0; x < 10; ++x) {
+            const int64_t u = (int64_t{c.U0} * FRACUNIT + x * du) >> FRACBITS;
+            const int64_t v = (int64_t{c.V0} * FRACUNIT + x * dv) >> FRACBITS;
+            want[static_cast<size_t>(x)] = texels[static_cast<size_t>(v * c.Stride + u)];
+        }
+        EXPECT_EQ(target, want) << c.Name;
+    }
+}
+
 TEST_F(Scene, SpansInHighColourWriteRgb555Pixels) {
     std::vector<uint16_t> target(8, 0);
     std::array<uint16_t, 256> table{};
