@@ -4,6 +4,7 @@
 #include "extract.h"
 #include "show_build.h"
 #include "show_info.h"
+#include "style_list.h"
 #include "tool_error.h"
 
 #include <cstdio>
@@ -138,6 +139,16 @@ int Extract(const Args& args) {
     return 0;
 }
 
+int Styles(const Args& args) {
+    const Parsed p = Parse(args, "styles");
+    OnlyFlags(p, {}, "styles");
+    if (!p.Positional.empty() || !p.Output.empty()) {
+        throw ToolError(kExitUsage, "styles: usage: quorvex-show styles");
+    }
+    std::cout << FormatStyleList();
+    return 0;
+}
+
 struct Command {
     const char* Name;
     const char* Usage;
@@ -150,6 +161,8 @@ const Command kCommands[] = {
     {"info", "info SHOW.qdm [--json|--manifest]  header, parameter block and picture table", Info},
     {"extract", "extract SHOW.qdm -o DIR           every picture as pictureNN.png / logoNN.png",
      Extract},
+    {"styles", "styles                            the transition ids and their parameter fields",
+     Styles},
     {"clock", "clock FORMAT [--at TIME] [--locale NAME]  what a clock caption shows", ClockCommand},
 };
 

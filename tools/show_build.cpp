@@ -3,6 +3,7 @@
 #include "ansi_text.h"
 #include "picture_import.h"
 #include "picture_record.h"
+#include "saver/style_registry.h"
 #include "show/show_writer.h"
 #include "show/style_params.h"
 #include "tool_error.h"
@@ -258,18 +259,18 @@ void WriteParameters(ShowWriter& w, const Json& m, int32_t transitionType,
     if (!given.is_object()) {
         throw ManifestError("Parameters: expected an object of fields by name");
     }
-    const TransitionStyle t = FindTransitionStyle(transitionType);
-    if (!t.Style) {
+    const StyleEntry* t = FindStyle(transitionType);
+    if (!t) {
         throw ManifestError("Parameters: TransitionType " + std::to_string(transitionType) +
                             " names no style (1 to 16)");
     }
-    const std::string where = std::string(t.Style->StyleName) +
-                              (t.Style->ModeCount > 1 ? " mode " + std::to_string(t.Mode) : "") +
+    const std::string where = std::string(t->Params->StyleName) +
+                              (t->Params->ModeCount > 1 ? " mode " + std::to_string(t->Mode) : "") +
                               " (TransitionType " + std::to_string(transitionType) + ")";
     ParamBlock block;
     std::set<std::string> used;
-    for (const ParamField& f : t.Style->Fields) {
-        if (!FieldPresent(f, t.Mode, block) || block.Find(f.Name)) {
+    for (const ParamField& f : t->Params->Fields) {
+        if (!FieldPresent(f, t->Mode, block) || block.Find(f.Name)) {
             continue;
         }
         const std::string name = "Parameters." + std::string(f.Name);
@@ -277,7 +278,7 @@ void WriteParameters(ShowWriter& w, const Json& m, int32_t transitionType,
         v.Field = &f;
         // A list's count may be left out: it is then the list's length.
         const ParamField* list = nullptr;
-        for (const ParamField& g : t.Style->Fields) {
+        for (const ParamField& g : t->Params->Fields) {
             if (g.CountField && f.Name == std::string(g.CountField)) {
                 list = &g;
             }
@@ -336,12 +337,12 @@ void WriteParameters(ShowWriter& w, const Json& m, int32_t transitionType,
         if (used.count(key)) {
             continue;
         }
-        if (FindField(*t.Style, key)) {
+        if (FindField(*t->Params, key)) {
             throw ManifestError("Parameters." + key + ": not part of the " + where + " block");
         }
         throw ManifestError("Parameters." + key + ": unknown field of the " + where + " block");
     }
-    const std::vector<std::string> missing = WriteParams(w, *t.Style, t.Mode, block);
+    const std::vector<std::string> missing = WriteParams(w, *t->Params, t->Mode, block);
     if (!missing.empty()) {
         throw ManifestError("Parameters." + missing.front() + ": missing");
     }
@@ -435,10 +436,9 @@ void WritePictures(ShowWriter& w, const std::vector<PictureEntry>& entries,
 // then holds 0, which is the first picture's offset.
 void WarnMissingPictures(const Json& given, int32_t transitionType, size_t pictureCount,
                          std::vector<std::string>& warnings) {
-    const TransitionStyle t = FindTransitionStyle(transitionType);
-    for (const ParamField& f : t.Style->Fields) {
-        // Picture numbers are the fields limited to the 64 table entries.
-        if (f.Max != kTableEntries - 1 || !given.contains(f.Name)) {
+    const StyleEntry* t = FindStyle(transitionType);
+    for (const ParamField& f : t->Params->Fields) {
+        if (f.Meaning != ParamMeaning::Picture || !given.contains(f.Name)) {
             continue;
         }
         const Json& v = given[f.Name];

@@ -106,13 +106,13 @@ ShowLayout LocateShow(std::span<const uint8_t> file) {
         layout.Warnings.push_back("ExtraFileCount " + std::to_string(layout.Show.ExtraFileCount) +
                                   ": the entries after the second are read and dropped");
     }
-    layout.Style = FindTransitionStyle(layout.Show.TransitionType);
-    if (!layout.Style.Style) {
+    layout.Style = FindStyle(layout.Show.TransitionType);
+    if (!layout.Style) {
         layout.Problems.push_back("TransitionType " + std::to_string(layout.Show.TransitionType) +
                                   " names no style: the player ends the run");
         return layout;
     }
-    ParamReader params(reader, *layout.Style.Style, layout.Style.Mode);
+    ParamReader params(reader, *layout.Style->Params, layout.Style->Mode);
     layout.ParamsStatus = params.ReadAll();
     layout.Parameters = params.Block();
     layout.Refused = params.RefusedField();
@@ -195,7 +195,7 @@ nlohmann::ordered_json DescribeShow(std::span<const uint8_t> file, InfoView view
     j["ClockItalic"] = s.ClockItalic;
     j["ClockColor"] = s.ClockColor;
 
-    if (layout.Style.Style) {
+    if (layout.Style) {
         Json params = Json::object();
         for (const ParamValue& v : layout.Parameters.Values()) {
             switch (v.Field->Kind) {
@@ -221,9 +221,9 @@ nlohmann::ordered_json DescribeShow(std::span<const uint8_t> file, InfoView view
 
     Json info;
     info["FileSize"] = file.size();
-    if (layout.Style.Style) {
-        info["Style"] = layout.Style.Style->StyleName;
-        info["Mode"] = layout.Style.Mode;
+    if (layout.Style) {
+        info["Style"] = layout.Style->Params->StyleName;
+        info["Mode"] = layout.Style->Mode;
     }
     info["ParameterBlockOffset"] = layout.HeaderEnd;
     if (layout.TableOffset) {

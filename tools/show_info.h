@@ -1,6 +1,7 @@
 #pragma once
 
 #include "picture_record.h"
+#include "saver/style_registry.h"
 #include "show/show_record.h"
 #include "show/style_params.h"
 
@@ -23,10 +24,10 @@ struct TableEntry {
 // Where everything of a show file lies, found the way the player reads it. Works on any
 // bytes: whatever is missing or damaged ends up in Problems, never in a crash.
 struct ShowLayout {
-    ShowRecord Show;       // the header as the player stores it
-    size_t HeaderEnd = 0;  // offset of the parameter block
-    TransitionStyle Style; // null Style: TransitionType names no style
-    ParamBlock Parameters; // the fields read (up to a refusal)
+    ShowRecord Show;                   // the header as the player stores it
+    size_t HeaderEnd = 0;              // offset of the parameter block
+    const StyleEntry* Style = nullptr; // null: TransitionType names no style
+    ParamBlock Parameters;             // the fields read (up to a refusal)
     ParamStatus ParamsStatus = ParamStatus::Reading;
     const ParamField* Refused = nullptr;
     std::optional<size_t> TableOffset; // the picture table, once the block was read whole

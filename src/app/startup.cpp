@@ -2,6 +2,7 @@
 
 #include "platform/paths.h"
 #include "saver/saver.h"
+#include "saver/style_registry.h"
 #include "show/show_file.h"
 
 #include <cstdint>
@@ -46,8 +47,11 @@ void WriteTransitionList(Platform& os) {
     // A file that cannot be created is not reported: the writes then fail silently.
     const HFILE file =
         files.CreateFile("Transitions.qtl", FileAccess::ReadWrite, FileCreation::CreateAlways);
-    for (int32_t id = 1; id <= 16; ++id) {
-        const uint8_t bytes[4] = {static_cast<uint8_t>(id), 0, 0, 0};
+    // The ids this player knows, as little-endian int32 values.
+    for (const StyleEntry& style : StyleRegistry()) {
+        const auto id = static_cast<uint32_t>(style.Id);
+        const uint8_t bytes[4] = {static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8),
+                                  static_cast<uint8_t>(id >> 16), static_cast<uint8_t>(id >> 24)};
         files.WriteFile(file, bytes, 4);
     }
     files.CloseHandle(file);

@@ -4,24 +4,10 @@
 #include "show/show_reader.h"
 #include "show/style_params.h"
 #include "transitions/frame.h"
+#include "transitions/style_kit.h"
 
 namespace qv {
 namespace {
-
-VideoParams ReadVideoParams(FrameContext& ctx) {
-    FileShowReader reader(ctx.Os.Files(), ctx.Run.ShowFile);
-    ParamReader params(reader, *FindTransitionStyle(11).Style, 0);
-    params.ReadAll();
-    const ParamBlock& block = params.Block();
-    VideoParams p;
-    p.VideoFile = std::string(block.Str("VideoFile"));
-    p.VideoLoop = block.Int("VideoLoop");
-    p.VideoWidth = block.Int("VideoWidth");
-    p.VideoHeight = block.Int("VideoHeight");
-    p.VideoLeft = block.Int("VideoLeft");
-    p.VideoTop = block.Int("VideoTop");
-    return p;
-}
 
 // The video draws in true colour: the engine's palette is deselected and deleted.
 void DropEnginePalette(FrameContext& ctx) {
@@ -40,18 +26,23 @@ void DropEnginePalette(FrameContext& ctx) {
 } // namespace
 
 void RunVideo(FrameContext& ctx, MediaState& media) {
-    VideoParams p = ReadVideoParams(ctx);
+    VideoBlock p;
+    {
+        FileShowReader file(ctx.Os.Files(), ctx.Run.ShowFile);
+        p = ReadStyleBlock(file, kVideoParams, 0).Values;
+    }
     if (ctx.Run.IsPreview) {
         p.VideoWidth /= 5;
         p.VideoHeight /= 5;
     }
-    EngineInit(ctx, 64, 64, 256, 1);
-    if (ctx.Engine.EngineFailed) {
-        return;
-    }
-    EngineStart(ctx, ctx.Run.SaverWnd);
+    // No pictures and no palette of its own: the video draws in true colour over black.
+    StyleStart start;
+    start.OpenTable = false;
+    start.Palette = StylePalette::PicturesOwn;
+    start.Captions = false;
+    const bool started = StartStyle(ctx, start);
     DropEnginePalette(ctx);
-    if (ctx.Engine.EngineFailed) {
+    if (!started) {
         return;
     }
 

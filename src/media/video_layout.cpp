@@ -16,7 +16,7 @@ int32_t Sub32(int32_t a, int32_t b) {
 
 } // namespace
 
-Rect VideoDestination(Size natural, const VideoParams& params, int32_t screenW, int32_t screenH) {
+Rect VideoDestination(Size natural, const VideoBlock& params, int32_t screenW, int32_t screenH) {
     const int32_t w = Mul32(natural.Width, params.VideoWidth) / 100;
     const int32_t h = Mul32(natural.Height, params.VideoHeight) / 100;
     const int32_t x = Mul32(Sub32(screenW, w), params.VideoLeft) / 100;

@@ -1,6 +1,5 @@
-#include "media/video.h"
 #include "saver/saver.h"
-#include "transitions/styles.h"
+#include "saver/style_registry.h"
 
 namespace qv {
 
@@ -8,7 +7,9 @@ void RunDispatcher(Player& player) {
     player.Engine.EngineErrorHandler = [&player](std::string_view code) {
         FatalError(player, code);
     };
-    if (player.Show.TransitionType != 11) {
+    const StyleEntry* style = FindStyle(player.Show.TransitionType);
+    const bool showSound = !style || style->Sound == StyleSound::Show;
+    if (showSound) {
         PrepareSound(player, player.Media);
         StartSound(player.Media);
     }
@@ -16,22 +17,9 @@ void RunDispatcher(Player& player) {
     if (player.StopRequested) {
         return;
     }
-    switch (player.Show.TransitionType) {
-    case 2:
-        RunSlideshow(player, 0);
-        break;
-    case 13:
-        RunSlideshow(player, 1);
-        break;
-    case 14:
-        RunSlideshow(player, 2);
-        break;
-    case 11:
-        RunVideo(player, player.Media);
-        break;
-    default:
-        // Ids 0 and above 16, and styles that this player does not have yet, run nothing.
-        break;
+    // Ids 0 and above 16, and styles that this player does not have yet, run nothing.
+    if (style && style->Run) {
+        style->Run(player, style->Mode);
     }
     EndSound(player.Media);
 }

@@ -1,5 +1,6 @@
 #include "show/style_params.h"
 
+#include <algorithm>
 #include <array>
 
 namespace qv {
@@ -15,27 +16,58 @@ constexpr ParamCondition WhenAtLeast(const char* field, int32_t value) {
     return {Type::FieldAtLeast, 0, field, value};
 }
 
-constexpr ParamField IntField(const char* name, ParamCondition when = kAlways) {
-    return {name, ParamKind::Int, when};
+template <auto Member>
+constexpr ParamKind KindOf() {
+    using Member_t = typename detail::MemberOf<decltype(Member)>::Type;
+    if constexpr (std::is_same_v<Member_t, int32_t>) {
+        return ParamKind::Int;
+    } else if constexpr (std::is_same_v<Member_t, std::vector<int32_t>>) {
+        return ParamKind::IntList;
+    } else {
+        return ParamKind::Str;
+    }
 }
+
+template <auto Member>
+constexpr ParamField Field(const char* name, ParamCondition when = kAlways) {
+    ParamField f{name, KindOf<Member>(), when};
+    f.Slot = BindField<Member>();
+    return f;
+}
+template <auto Member>
 constexpr ParamField Limited(const char* name, int32_t min, int32_t max, LimitUse use,
                              const char* refusal = nullptr, ParamCondition when = kAlways) {
-    return {name, ParamKind::Int, when, nullptr, min, max, use, refusal};
+    ParamField f = Field<Member>(name, when);
+    f.Min = min;
+    f.Max = max;
+    f.Use = use;
+    f.Refusal = refusal;
+    return f;
 }
+// A list of picture numbers: 0-based into the 64-entry picture table; the raster engine
+// refuses others.
+template <auto Member>
 constexpr ParamField PictureList(const char* name, const char* countField) {
-    // Picture numbers index the 64-entry picture table; the raster engine refuses others.
-    return {name, ParamKind::IntList, kAlways, countField, 0, 63, LimitUse::Note};
+    ParamField f = Limited<Member>(name, 0, kPictureTableEntries - 1, LimitUse::Note);
+    f.CountField = countField;
+    f.Meaning = ParamMeaning::Picture;
+    return f;
 }
-// A picture number: 0-based into the 64-entry picture table.
-constexpr ParamField PictureNumber(const char* name, ParamCondition when = kAlways) {
-    return Limited(name, 0, 63, LimitUse::Note, nullptr, when);
+// One picture number; `min` is -1 where the field may say "none".
+template <auto Member>
+constexpr ParamField PictureNumber(const char* name, ParamCondition when = kAlways, int32_t min = 0,
+                                   LimitUse use = LimitUse::Note, const char* refusal = nullptr) {
+    ParamField f = Limited<Member>(name, min, kPictureTableEntries - 1, use, refusal, when);
+    f.Meaning = ParamMeaning::Picture;
+    return f;
 }
 
 // Background modes with a meaning: black, desktop, tiled picture, centred picture.
 constexpr std::array<int32_t, 4> kBackgroundModes{0, 1, 10, 11};
 
-ParamField BackgroundModeField(LimitUse use, const char* refusal = nullptr) {
-    ParamField f = Limited("BackgroundMode", 0, 11, use, refusal);
+template <auto Member>
+constexpr ParamField BackgroundModeField(LimitUse use, const char* refusal = nullptr) {
+    ParamField f = Limited<Member>("BackgroundMode", 0, 11, use, refusal);
     f.Allowed = kBackgroundModes;
     return f;
 }
@@ -43,182 +75,204 @@ ParamField BackgroundModeField(LimitUse use, const char* refusal = nullptr) {
 const char* const kSlideshowCount = "The slideshow transition requires 1-10 bitmaps.";
 const char* const kFlyingCount = "The flying bitmap transition requires 1-64 flying bitmaps.";
 
-// Slideshow: ids 2, 13, 14 (modes 0, 1, 2).
+using Slide = SlideshowBlock;
 const std::array kSlideshow{
-    Limited("PictureCount", 1, 10, LimitUse::Refuse, kSlideshowCount),
-    PictureList("PictureNumbers", "PictureCount"),
+    Limited<&Slide::PictureCount>("PictureCount", 1, 10, LimitUse::Refuse, kSlideshowCount),
+    PictureList<&Slide::PictureNumbers>("PictureNumbers", "PictureCount"),
     // Mode 1: block order 0..2; mode 2: wipe direction 0..4. Only the low byte is used.
-    Limited("EffectOption", 0, 4, LimitUse::Note, nullptr, InModes(0b110)),
+    Limited<&Slide::EffectOption>("EffectOption", 0, 4, LimitUse::Note, nullptr, InModes(0b110)),
     // Block edge in percent of the picture's larger side; only the low byte is used.
-    Limited("BlockSize", 1, 100, LimitUse::Note, nullptr, InModes(0b010)),
-    IntField("RandomPlacement"), Limited("HoldTime", 0, kNoMax, LimitUse::Note), // milliseconds
-    Limited("EffectTime", 0, kNoMax, LimitUse::Note),                            // milliseconds
+    Limited<&Slide::BlockSize>("BlockSize", 1, 100, LimitUse::Note, nullptr, InModes(0b010)),
+    Field<&Slide::RandomPlacement>("RandomPlacement"),
+    Limited<&Slide::HoldTime>("HoldTime", 0, kNoMax, LimitUse::Note),     // milliseconds
+    Limited<&Slide::EffectTime>("EffectTime", 0, kNoMax, LimitUse::Note), // milliseconds
 };
 
-// Bouncing cube: id 1. Background modes without a meaning are treated as 0 by the style.
+// Background modes without a meaning are treated as 0 by the style.
+using Cube = CubeBlock;
 const std::array kCube{
-    BackgroundModeField(LimitUse::Note),
-    PictureNumber("BackgroundPicture", WhenAtLeast("BackgroundMode", 10)),
-    Limited("PictureCount", 1, 6, LimitUse::Refuse, "The cube transition requres 1-6 bitmaps"),
-    PictureList("PictureNumbers", "PictureCount"),
-    IntField("SizeX"), // half the box's width, scene units
-    IntField("SizeY"),
-    IntField("SizeZ"),
-    IntField("RotationAxes"), // bits 0..2: spin on angles A, B, C
-    IntField("MoveAxes"),     // bit 0 horizontal, bit 1 vertical drift
-    IntField("SpeedOffset"),
+    BackgroundModeField<&Cube::BackgroundMode>(LimitUse::Note),
+    PictureNumber<&Cube::BackgroundPicture>("BackgroundPicture", WhenAtLeast("BackgroundMode", 10),
+                                            -1), // -1: none
+    Limited<&Cube::PictureCount>("PictureCount", 1, 6, LimitUse::Refuse,
+                                 "The cube transition requres 1-6 bitmaps"),
+    PictureList<&Cube::PictureNumbers>("PictureNumbers", "PictureCount"),
+    Field<&Cube::SizeX>("SizeX"), // half the box's width, scene units
+    Field<&Cube::SizeY>("SizeY"),
+    Field<&Cube::SizeZ>("SizeZ"),
+    Field<&Cube::RotationAxes>("RotationAxes"), // bits 0..2: spin on angles A, B, C
+    Field<&Cube::MoveAxes>("MoveAxes"),         // bit 0 horizontal, bit 1 vertical drift
+    Field<&Cube::SpeedOffset>("SpeedOffset"),
 };
 
-// Floating picture: id 4.
+using Floating = FloatingBlock;
 const std::array kFloating{
-    Limited("PictureCount", 1, 10, LimitUse::Refuse,
-            "The floating bitmap transition requires 1-10 bitmaps."),
-    PictureList("PictureNumbers", "PictureCount"),
-    Limited("SwitchTime", 0, kNoMax, LimitUse::Note), // milliseconds
-    IntField("MoveAxes"),
-    IntField("SpeedOffset"),
+    Limited<&Floating::PictureCount>("PictureCount", 1, 10, LimitUse::Refuse,
+                                     "The floating bitmap transition requires 1-10 bitmaps."),
+    PictureList<&Floating::PictureNumbers>("PictureNumbers", "PictureCount"),
+    Limited<&Floating::SwitchTime>("SwitchTime", 0, kNoMax, LimitUse::Note), // milliseconds
+    Field<&Floating::MoveAxes>("MoveAxes"),
+    Field<&Floating::SpeedOffset>("SpeedOffset"),
 };
 
-// Flying pictures: id 5.
+using Flying = FlyingBlock;
 const std::array kFlying{
-    PictureNumber("FlyerPicture"),
-    Limited("FlyerCount", 1, 64, LimitUse::Refuse, kFlyingCount),
-    IntField("SpeedOffset"),
+    PictureNumber<&Flying::FlyerPicture>("FlyerPicture"),
+    Limited<&Flying::FlyerCount>("FlyerCount", 1, 64, LimitUse::Refuse, kFlyingCount),
+    Field<&Flying::SpeedOffset>("SpeedOffset"),
 };
 
-// Exploding picture: id 3.
+using Exploding = ExplodingBlock;
 const std::array kExploding{
-    BackgroundModeField(LimitUse::Note),
-    Limited("BackgroundPicture", -1, 63, LimitUse::Note, nullptr,
-            WhenAtLeast("BackgroundMode", 10)), // -1: none
-    PictureNumber("TilePicture"),
-    Limited("Columns", 2, 8, LimitUse::Clamp),
-    Limited("Rows", 2, 8, LimitUse::Clamp),
-    IntField("Tumble"),
-    IntField("CameraSpin"),
-    Limited("TileOrder", 0, 4, LimitUse::Note),
-    IntField("SpeedOffset"),
+    BackgroundModeField<&Exploding::BackgroundMode>(LimitUse::Note),
+    PictureNumber<&Exploding::BackgroundPicture>("BackgroundPicture",
+                                                 WhenAtLeast("BackgroundMode", 10), -1), // -1: none
+    PictureNumber<&Exploding::TilePicture>("TilePicture"),
+    Limited<&Exploding::Columns>("Columns", 2, 8, LimitUse::Clamp),
+    Limited<&Exploding::Rows>("Rows", 2, 8, LimitUse::Clamp),
+    Field<&Exploding::Tumble>("Tumble"),
+    Field<&Exploding::CameraSpin>("CameraSpin"),
+    Limited<&Exploding::TileOrder>("TileOrder", 0, 4, LimitUse::Note),
+    Field<&Exploding::SpeedOffset>("SpeedOffset"),
 };
 
-// Melting screen: id 7. The engine has 20 picture slots, one per listed picture.
+// The engine has 20 picture slots, one per listed picture.
+using Melting = MeltingBlock;
 const std::array kMelting{
-    Limited("PictureCount", 1, 20, LimitUse::Refuse,
-            "The melting transition requires 1-20 bitmaps."),
-    PictureList("PictureNumbers", "PictureCount"),
-    Limited("ShowTime", 0, kNoMax, LimitUse::Note), // seconds
-    IntField("DesktopStart"),
-    Limited("Jitter", 0, kNoMax, LimitUse::Clamp),     // pixels
-    Limited("BlockScale", 1, kNoMax, LimitUse::Clamp), // blocks up to 150 x BlockScale - 1
+    Limited<&Melting::PictureCount>("PictureCount", 1, 20, LimitUse::Refuse,
+                                    "The melting transition requires 1-20 bitmaps."),
+    PictureList<&Melting::PictureNumbers>("PictureNumbers", "PictureCount"),
+    Limited<&Melting::ShowTime>("ShowTime", 0, kNoMax, LimitUse::Note), // seconds
+    Field<&Melting::DesktopStart>("DesktopStart"),
+    Limited<&Melting::Jitter>("Jitter", 0, kNoMax, LimitUse::Clamp), // pixels
+    // Blocks up to 150 x BlockScale - 1.
+    Limited<&Melting::BlockScale>("BlockScale", 1, kNoMax, LimitUse::Clamp),
 };
 
-// Scattered pictures: id 10 (its count message is the slideshow's).
+// Its count message is the slideshow's.
+using Scattered = ScatteredBlock;
 const std::array kScattered{
-    Limited("PictureCount", 1, 10, LimitUse::Refuse, kSlideshowCount),
-    PictureList("PictureNumbers", "PictureCount"),
-    Limited("SwitchTime", 0, kNoMax, LimitUse::Note), // milliseconds
-    IntField("ClearOnSwitch"),
-    IntField("SpeedOffset"),
+    Limited<&Scattered::PictureCount>("PictureCount", 1, 10, LimitUse::Refuse, kSlideshowCount),
+    PictureList<&Scattered::PictureNumbers>("PictureNumbers", "PictureCount"),
+    Limited<&Scattered::SwitchTime>("SwitchTime", 0, kNoMax, LimitUse::Note), // milliseconds
+    Field<&Scattered::ClearOnSwitch>("ClearOnSwitch"),
+    Field<&Scattered::SpeedOffset>("SpeedOffset"),
 };
 
-// Ripple: id 12. Negative amplitudes would shrink the frame below the picture.
+// Negative amplitudes would shrink the frame below the picture.
+using Ripple = RippleBlock;
 const std::array kRipple{
-    Limited("PictureCount", 1, 10, LimitUse::Refuse,
-            "The ripple transition requires 1-10 bitmaps."),
-    PictureList("PictureNumbers", "PictureCount"),
-    Limited("PictureTime", 0, kNoMax, LimitUse::Note), // milliseconds
-    IntField("RippleDecay"),                           // 0.005 pixels per frame
-    Limited("VerticalAmplitude", 0, kNoMax, LimitUse::Clamp),
-    IntField("VerticalWaveLength"),
-    IntField("VerticalWaveSpeed"),
-    Limited("HorizontalAmplitude", 0, kNoMax, LimitUse::Clamp),
-    IntField("HorizontalWaveLength"),
-    IntField("HorizontalWaveSpeed"),
+    Limited<&Ripple::PictureCount>("PictureCount", 1, 10, LimitUse::Refuse,
+                                   "The ripple transition requires 1-10 bitmaps."),
+    PictureList<&Ripple::PictureNumbers>("PictureNumbers", "PictureCount"),
+    Limited<&Ripple::PictureTime>("PictureTime", 0, kNoMax, LimitUse::Note), // milliseconds
+    Field<&Ripple::RippleDecay>("RippleDecay"), // 0.005 pixels per frame
+    Limited<&Ripple::VerticalAmplitude>("VerticalAmplitude", 0, kNoMax, LimitUse::Clamp),
+    Field<&Ripple::VerticalWaveLength>("VerticalWaveLength"),
+    Field<&Ripple::VerticalWaveSpeed>("VerticalWaveSpeed"),
+    Limited<&Ripple::HorizontalAmplitude>("HorizontalAmplitude", 0, kNoMax, LimitUse::Clamp),
+    Field<&Ripple::HorizontalWaveLength>("HorizontalWaveLength"),
+    Field<&Ripple::HorizontalWaveSpeed>("HorizontalWaveSpeed"),
 };
 
-// Spotlights and lenses: ids 8 (mode 0, spotlights) and 16 (mode 1, lenses). The 20
-// picture slots hold the picture, the mask, in mode 1 the zoom picture, and one picture
-// per spot: so at most 18 spots in mode 0 and 17 in mode 1.
+// The 20 picture slots hold the picture, the mask, in mode 1 the zoom picture, and one
+// picture per spot: so at most 18 spots in mode 0 and 17 in mode 1.
+using Spot = SpotlightsBlock;
 const std::array kSpotlights{
-    Limited("PictureCount", 1, 18, LimitUse::Refuse,
-            "The spotlight transition requires 1-18 bitmaps."),
-    PictureList("PictureNumbers", "PictureCount"),
-    Limited("SpotCount", 1, 18, LimitUse::Refuse, "The spotlight transition requires 1-18 spots.",
-            InModes(0b01)),
-    Limited("SpotCount", 1, 17, LimitUse::Refuse, "The lens transition requires 1-17 lenses.",
-            InModes(0b10)),
-    Limited("SpotSize", 1, kNoMax, LimitUse::Note), // pixels
-    Limited("SwitchTime", 0, kNoMax, LimitUse::Note),
-    IntField("MoveAxes", InModes(0b01)),
-    Limited("ZoomFactor", 1, kNoMax, LimitUse::Refuse,
-            "The lens transition requires a zoom factor of 1 or more.", InModes(0b10)),
-    Limited("SpotShape", 0, 2, LimitUse::Note, nullptr, InModes(0b10)), // circle, square, triangle
-    IntField("SpeedOffset"),
+    Limited<&Spot::PictureCount>("PictureCount", 1, 18, LimitUse::Refuse,
+                                 "The spotlight transition requires 1-18 bitmaps."),
+    PictureList<&Spot::PictureNumbers>("PictureNumbers", "PictureCount"),
+    Limited<&Spot::SpotCount>("SpotCount", 1, 18, LimitUse::Refuse,
+                              "The spotlight transition requires 1-18 spots.", InModes(0b01)),
+    Limited<&Spot::SpotCount>("SpotCount", 1, 17, LimitUse::Refuse,
+                              "The lens transition requires 1-17 lenses.", InModes(0b10)),
+    Limited<&Spot::SpotSize>("SpotSize", 1, kNoMax, LimitUse::Note), // pixels
+    Limited<&Spot::SwitchTime>("SwitchTime", 0, kNoMax, LimitUse::Note),
+    Field<&Spot::MoveAxes>("MoveAxes", InModes(0b01)),
+    Limited<&Spot::ZoomFactor>("ZoomFactor", 1, kNoMax, LimitUse::Refuse,
+                               "The lens transition requires a zoom factor of 1 or more.",
+                               InModes(0b10)),
+    // Circle, square, triangle.
+    Limited<&Spot::SpotShape>("SpotShape", 0, 2, LimitUse::Note, nullptr, InModes(0b10)),
+    Field<&Spot::SpeedOffset>("SpeedOffset"),
 };
 
-// Parallax flight: id 15.
+using Parallax = ParallaxBlock;
 const std::array kParallax{
-    PictureNumber("FlyerPicture"),
-    Limited("FlyerCount", 1, 64, LimitUse::Refuse, kFlyingCount),
-    Limited("FlightDirection", 0, 4, LimitUse::Note),
-    IntField("SpeedOffset"),
+    PictureNumber<&Parallax::FlyerPicture>("FlyerPicture"),
+    Limited<&Parallax::FlyerCount>("FlyerCount", 1, 64, LimitUse::Refuse, kFlyingCount),
+    Limited<&Parallax::FlightDirection>("FlightDirection", 0, 4, LimitUse::Note),
+    Field<&Parallax::SpeedOffset>("SpeedOffset"),
 };
 
-// Painter sprite: id 9. The lists fill the style's working lists (10 and 9 entries).
+// The lists fill the style's working lists (10 and 9 entries).
+using Painter = PainterBlock;
 const std::array kPainter{
-    Limited("FreeFlightTime", 0, kNoMax, LimitUse::Note), // milliseconds
-    Limited("BackgroundCount", 1, 10, LimitUse::Refuse,
-            "The painter transition requires 1-10 background bitmaps."),
-    PictureList("BackgroundNumbers", "BackgroundCount"),
-    Limited("SpriteFrameCount", 1, 9, LimitUse::Refuse,
-            "The painter transition requires 1-9 sprite bitmaps."),
-    PictureList("SpriteFrameNumbers", "SpriteFrameCount"),
-    Limited("SpriteFrameTime", 0, kNoMax, LimitUse::Note),
-    IntField("SpriteKeyed"),
-    IntField("SpeedOffset"),
+    Limited<&Painter::FreeFlightTime>("FreeFlightTime", 0, kNoMax, LimitUse::Note), // ms
+    Limited<&Painter::BackgroundCount>("BackgroundCount", 1, 10, LimitUse::Refuse,
+                                       "The painter transition requires 1-10 background bitmaps."),
+    PictureList<&Painter::BackgroundNumbers>("BackgroundNumbers", "BackgroundCount"),
+    Limited<&Painter::SpriteFrameCount>("SpriteFrameCount", 1, 9, LimitUse::Refuse,
+                                        "The painter transition requires 1-9 sprite bitmaps."),
+    PictureList<&Painter::SpriteFrameNumbers>("SpriteFrameNumbers", "SpriteFrameCount"),
+    Limited<&Painter::SpriteFrameTime>("SpriteFrameTime", 0, kNoMax, LimitUse::Note),
+    Field<&Painter::SpriteKeyed>("SpriteKeyed"),
+    Field<&Painter::SpeedOffset>("SpeedOffset"),
 };
 
-// Flying tiles: id 6. The tile marks are a grid of at most 11 by 11.
+// The tile marks are a grid of at most 11 by 11.
+using Tiles = TilesBlock;
 const std::array kTiles{
-    BackgroundModeField(LimitUse::Refuse,
-                        "The flying tiles transition requires background mode 0, 1, 10 or 11."),
-    Limited("BackgroundPicture", 0, 63, LimitUse::Refuse,
-            "The flying tiles transition requires a background bitmap.",
-            WhenAtLeast("BackgroundMode", 10)),
-    IntField("TilePlacement"),
-    IntField("TileOrder"),
-    PictureNumber("TilePicture"),
-    Limited("TileColumns", 1, 11, LimitUse::Refuse,
-            "The flying tiles transition requires 1-11 tile columns."),
-    Limited("TileRows", 1, 11, LimitUse::Refuse,
-            "The flying tiles transition requires 1-11 tile rows."),
-    IntField("SpeedOffset"),
+    BackgroundModeField<&Tiles::BackgroundMode>(
+        LimitUse::Refuse, "The flying tiles transition requires background mode 0, 1, 10 or 11."),
+    PictureNumber<&Tiles::BackgroundPicture>(
+        "BackgroundPicture", WhenAtLeast("BackgroundMode", 10), 0, LimitUse::Refuse,
+        "The flying tiles transition requires a background bitmap."),
+    Field<&Tiles::TilePlacement>("TilePlacement"),
+    Field<&Tiles::TileOrder>("TileOrder"),
+    PictureNumber<&Tiles::TilePicture>("TilePicture"),
+    Limited<&Tiles::TileColumns>("TileColumns", 1, 11, LimitUse::Refuse,
+                                 "The flying tiles transition requires 1-11 tile columns."),
+    Limited<&Tiles::TileRows>("TileRows", 1, 11, LimitUse::Refuse,
+                              "The flying tiles transition requires 1-11 tile rows."),
+    Field<&Tiles::SpeedOffset>("SpeedOffset"),
 };
 
-// Video style: id 11.
+using Video = VideoBlock;
 const std::array kVideo{
-    ParamField{"VideoFile", ParamKind::Str},
-    IntField("VideoLoop"),
-    IntField("VideoWidth"),  // percent of the video's own width
-    IntField("VideoHeight"), // percent of the video's own height
-    IntField("VideoLeft"),   // percent of the room beside the video
-    IntField("VideoTop"),
+    Field<&Video::VideoFile>("VideoFile"),     Field<&Video::VideoLoop>("VideoLoop"),
+    Field<&Video::VideoWidth>("VideoWidth"),   // percent of the video's own width
+    Field<&Video::VideoHeight>("VideoHeight"), // percent of the video's own height
+    Field<&Video::VideoLeft>("VideoLeft"),     // percent of the room beside the video
+    Field<&Video::VideoTop>("VideoTop"),
 };
-
-const StyleParams kSlideshowStyle{"Slideshow", kSlideshow, 3};
-const StyleParams kCubeStyle{"Bouncing cube", kCube, 1};
-const StyleParams kFloatingStyle{"Floating picture", kFloating, 1};
-const StyleParams kFlyingStyle{"Flying pictures", kFlying, 1};
-const StyleParams kExplodingStyle{"Exploding picture", kExploding, 1};
-const StyleParams kMeltingStyle{"Melting screen", kMelting, 1};
-const StyleParams kScatteredStyle{"Scattered pictures", kScattered, 1};
-const StyleParams kRippleStyle{"Ripple", kRipple, 1};
-const StyleParams kSpotlightsStyle{"Spotlights and lenses", kSpotlights, 2};
-const StyleParams kParallaxStyle{"Parallax flight", kParallax, 1};
-const StyleParams kPainterStyle{"Painter sprite", kPainter, 1};
-const StyleParams kTilesStyle{"Flying tiles", kTiles, 1};
-const StyleParams kVideoStyle{"Video", kVideo, 1};
 
 } // namespace
+
+// Slideshow, scattered pictures and ripple refuse a bad count before reading on; the
+// other styles read their whole block and the picture table first.
+const StyleParamsOf<SlideshowBlock> kSlideshowParams{{"Slideshow", kSlideshow, 3}};
+const StyleParamsOf<CubeBlock> kCubeParams{
+    {"Bouncing cube", kCube, 1, RefusalTiming::AfterTheBlock}};
+const StyleParamsOf<FloatingBlock> kFloatingParams{
+    {"Floating picture", kFloating, 1, RefusalTiming::AfterTheBlock}};
+const StyleParamsOf<FlyingBlock> kFlyingParams{
+    {"Flying pictures", kFlying, 1, RefusalTiming::AfterTheBlock}};
+const StyleParamsOf<ExplodingBlock> kExplodingParams{
+    {"Exploding picture", kExploding, 1, RefusalTiming::AfterTheBlock}};
+const StyleParamsOf<MeltingBlock> kMeltingParams{
+    {"Melting screen", kMelting, 1, RefusalTiming::AfterTheBlock}};
+const StyleParamsOf<ScatteredBlock> kScatteredParams{{"Scattered pictures", kScattered, 1}};
+const StyleParamsOf<RippleBlock> kRippleParams{{"Ripple", kRipple, 1}};
+const StyleParamsOf<SpotlightsBlock> kSpotlightsParams{
+    {"Spotlights and lenses", kSpotlights, 2, RefusalTiming::AfterTheBlock}};
+const StyleParamsOf<ParallaxBlock> kParallaxParams{
+    {"Parallax flight", kParallax, 1, RefusalTiming::AfterTheBlock}};
+const StyleParamsOf<PainterBlock> kPainterParams{
+    {"Painter sprite", kPainter, 1, RefusalTiming::AfterTheBlock}};
+const StyleParamsOf<TilesBlock> kTilesParams{
+    {"Flying tiles", kTiles, 1, RefusalTiming::AfterTheBlock}};
+const StyleParamsOf<VideoBlock> kVideoParams{{"Video", kVideo, 1}};
 
 bool ParamField::InLimits(int32_t value) const {
     if (!Allowed.empty()) {
@@ -232,43 +286,8 @@ bool ParamField::InLimits(int32_t value) const {
     return value >= Min && value <= Max;
 }
 
-TransitionStyle FindTransitionStyle(int32_t transitionType) {
-    switch (transitionType) {
-    case 1:
-        return {&kCubeStyle, 0};
-    case 2:
-        return {&kSlideshowStyle, 0};
-    case 3:
-        return {&kExplodingStyle, 0};
-    case 4:
-        return {&kFloatingStyle, 0};
-    case 5:
-        return {&kFlyingStyle, 0};
-    case 6:
-        return {&kTilesStyle, 0};
-    case 7:
-        return {&kMeltingStyle, 0};
-    case 8:
-        return {&kSpotlightsStyle, 0};
-    case 9:
-        return {&kPainterStyle, 0};
-    case 10:
-        return {&kScatteredStyle, 0};
-    case 11:
-        return {&kVideoStyle, 0};
-    case 12:
-        return {&kRippleStyle, 0};
-    case 13:
-        return {&kSlideshowStyle, 1};
-    case 14:
-        return {&kSlideshowStyle, 2};
-    case 15:
-        return {&kParallaxStyle, 0};
-    case 16:
-        return {&kSpotlightsStyle, 1};
-    default:
-        return {};
-    }
+int32_t ParamField::Applied(int32_t value) const {
+    return Use == LimitUse::Clamp ? std::clamp(value, Min, Max) : value;
 }
 
 const ParamValue* ParamBlock::Find(std::string_view name) const {
@@ -307,13 +326,14 @@ bool FieldPresent(const ParamField& field, int32_t mode, const ParamBlock& befor
     return false;
 }
 
-ParamReader::ParamReader(ShowReader& reader, const StyleParams& style, int32_t mode)
-    : m_reader(reader), m_style(style), m_mode(mode) {}
+ParamReader::ParamReader(ShowReader& reader, const StyleParams& style, int32_t mode,
+                         void* typedBlock)
+    : m_reader(reader), m_style(style), m_mode(mode), m_typed(typedBlock) {}
 
 const ParamValue* ParamReader::Next() {
     while (m_status == ParamStatus::Reading) {
         if (m_next >= m_style.Fields.size()) {
-            m_status = ParamStatus::Complete;
+            m_status = m_refused ? ParamStatus::Refused : ParamStatus::Complete;
             return nullptr;
         }
         const ParamField& field = m_style.Fields[m_next++];
@@ -330,27 +350,46 @@ const ParamValue* ParamReader::Next() {
             value.Str = m_reader.ReadStr();
             break;
         case ParamKind::IntList: {
-            // The count was range-checked when it was read (a refused count ends the
-            // block); the end of the data still ends the list, whatever the count says.
+            // The end of the data ends the list, whatever the count says; entries beyond
+            // what a list keeps are read past.
             const int32_t count = m_block.Int(field.CountField);
             for (int32_t i = 0; i < count && !m_reader.HitEnd(); ++i) {
                 const int32_t entry = m_reader.ReadInt();
-                if (!m_reader.HitEnd()) {
+                if (!m_reader.HitEnd() && i < kMaxListEntries) {
                     value.List.push_back(entry);
                 }
             }
             break;
         }
         }
+        StoreTyped(field, value);
         m_block.Add(std::move(value));
         if (field.Kind == ParamKind::Int && field.Use == LimitUse::Refuse &&
-            !field.InLimits(m_block.Values().back().Int)) {
-            m_status = ParamStatus::Refused;
+            !field.InLimits(m_block.Values().back().Int) && !m_refused) {
             m_refused = &field;
+            if (m_style.Refusals == RefusalTiming::AtOnce) {
+                m_status = ParamStatus::Refused;
+            }
         }
         return &m_block.Values().back();
     }
     return nullptr;
+}
+
+void ParamReader::StoreTyped(const ParamField& field, const ParamValue& value) {
+    if (!m_typed) {
+        return;
+    }
+    if (field.Slot.Int) {
+        *field.Slot.Int(m_typed) = field.Applied(value.Int);
+    } else if (field.Slot.List) {
+        const int32_t count = std::clamp(m_block.Int(field.CountField), 0, kMaxListEntries);
+        std::vector<int32_t>& list = *field.Slot.List(m_typed);
+        list.assign(static_cast<size_t>(count), 0);
+        std::copy_n(value.List.begin(), std::min(value.List.size(), list.size()), list.begin());
+    } else if (field.Slot.Str) {
+        *field.Slot.Str(m_typed) = value.Str;
+    }
 }
 
 ParamStatus ParamReader::ReadAll() {

@@ -2,58 +2,22 @@
 #include "show/style_params.h"
 #include "transitions/frame.h"
 #include "transitions/reveal_effects.h"
+#include "transitions/style_kit.h"
 #include "transitions/styles.h"
-
-#include <array>
 
 namespace qv {
 namespace {
-
-constexpr int32_t kMaxSlides = 10;
 
 enum SlideshowMode : uint8_t { kFade = 0, kDissolve = 1, kWipe = 2 };
 
 // Everything one run of the slideshow keeps: its parameter block and where it is.
 struct SlideshowState {
     uint8_t Mode = kFade;
-    int32_t PictureCount = 0;
-    std::array<int32_t, kMaxSlides> PictureNumbers{};
-    int32_t EffectOption = 0; // block order (dissolve) or direction (wipe), low byte
-    int32_t BlockSize = 0;    // block edge in percent of the larger side (dissolve), low byte
-    int32_t RandomPlacement = 0;
-    int32_t HoldTime = 0;
-    int32_t EffectTime = 0;
-
+    SlideshowBlock Block;
     int32_t Current = 0;
     double X = 0.0;
     double Y = 0.0;
 };
-
-// Reads the parameter block through its one description; false (after the error screen)
-// when the picture count is out of range, in which case nothing after it was read.
-bool ReadBlock(FrameContext& ctx, SlideshowState& s) {
-    FileShowReader reader(ctx.Os.Files(), ctx.Run.ShowFile);
-    ParamReader params(reader, *FindTransitionStyle(2).Style, s.Mode);
-    if (params.ReadAll() == ParamStatus::Refused) {
-        const char* message = params.RefusedField()->Refusal;
-        ErrorScreen(ctx, message ? message : kSlideshowCountMessage);
-        return false;
-    }
-    const ParamBlock& block = params.Block();
-    s.PictureCount = block.Int("PictureCount");
-    // A list cut short by the end of the file reads its missing entries as 0, as every
-    // read past the end does.
-    const std::span<const int32_t> numbers = block.List("PictureNumbers");
-    for (size_t i = 0; i < static_cast<size_t>(s.PictureCount); ++i) {
-        s.PictureNumbers[i] = i < numbers.size() ? numbers[i] : 0;
-    }
-    s.EffectOption = block.Int("EffectOption") & 0xFF;
-    s.BlockSize = block.Int("BlockSize") & 0xFF;
-    s.RandomPlacement = block.Int("RandomPlacement");
-    s.HoldTime = block.Int("HoldTime");
-    s.EffectTime = block.Int("EffectTime");
-    return true;
-}
 
 // Makes picture i current: its size becomes the viewport's and its colour table the
 // working palette, which EngineStart realises while painting the window black.
@@ -73,7 +37,7 @@ void Place(FrameContext& ctx, SlideshowState& s) {
     const int32_t h = picture.Height();
     const int32_t centredX = (screenW - w) / 2;
     const int32_t centredY = (screenH - h) / 2;
-    if (s.RandomPlacement == 0) {
+    if (s.Block.RandomPlacement == 0) {
         s.X = centredX;
         s.Y = centredY;
         return;
@@ -97,17 +61,19 @@ void RunEffect(FrameContext& ctx, const SlideshowState& s, RevealDirection direc
     // Positions are truncated toward zero when handed to an effect.
     const auto x = static_cast<int32_t>(s.X);
     const auto y = static_cast<int32_t>(s.Y);
+    // The option and the block size use only their low byte.
+    const int32_t option = s.Block.EffectOption & 0xFF;
+    const int32_t time = s.Block.EffectTime;
     switch (s.Mode) {
     case kDissolve:
-        BlockDissolve(ctx, x, y, picture.Pixels.data(), picture.Header, direction, s.BlockSize,
-                      s.EffectTime, s.EffectOption);
+        BlockDissolve(ctx, x, y, picture.Pixels.data(), picture.Header, direction,
+                      s.Block.BlockSize & 0xFF, time, option);
         break;
     case kWipe:
-        StripWipe(ctx, x, y, picture.Pixels.data(), picture.Header, direction, s.EffectTime,
-                  s.EffectOption);
+        StripWipe(ctx, x, y, picture.Pixels.data(), picture.Header, direction, time, option);
         break;
     default:
-        PaletteFade(ctx, x, y, picture.Pixels.data(), picture.Header, direction, s.EffectTime);
+        PaletteFade(ctx, x, y, picture.Pixels.data(), picture.Header, direction, time);
         break;
     }
 }
@@ -117,29 +83,29 @@ void RunEffect(FrameContext& ctx, const SlideshowState& s, RevealDirection direc
 void RunSlideshow(FrameContext& ctx, uint8_t mode) {
     SlideshowState s;
     s.Mode = mode;
-    if (!ReadBlock(ctx, s) || s.PictureCount < 1 || s.PictureCount > kMaxSlides) {
-        return;
-    }
-
-    OpenPictureTable(ctx, ctx.Run.ShowFile);
-    EngineInit(ctx, 64, 64, 256, 0x101);
-    if (ctx.Engine.EngineFailed) {
-        return;
-    }
-    for (int32_t i = 0; i < s.PictureCount; ++i) {
-        LoadPicture(ctx, s.PictureNumbers[static_cast<size_t>(i)]);
-        if (ctx.Engine.EngineFailed) {
+    {
+        FileShowReader file(ctx.Os.Files(), ctx.Run.ShowFile);
+        StyleBlock<SlideshowBlock> block = ReadStyleBlock(file, kSlideshowParams, mode);
+        if (block.Refused) {
+            ErrorScreen(ctx, block.Refused->Refusal);
             return;
         }
+        s.Block = std::move(block.Values);
     }
-    EngineStart(ctx, ctx.Run.SaverWnd);
-    if (ctx.Engine.EngineFailed) {
+    const int32_t count = s.Block.PictureCount;
+
+    // Every picture keeps its own colours: no common palette, and the captions come with
+    // the first picture made current.
+    if (!StartStyle(ctx, {.Flags = kTexturedRendering | kScreenBackground,
+                          .Pictures = s.Block.PictureNumbers,
+                          .Palette = StylePalette::PicturesOwn,
+                          .Captions = false})) {
         return;
     }
     if (ctx.Run.IsPreview) {
         ShrinkPictures(ctx, -1);
     }
-    if (s.PictureCount == 1) {
+    if (count == 1) {
         MakeCurrent(ctx, 0);
         if (ctx.Engine.EngineFailed) {
             return;
@@ -148,7 +114,7 @@ void RunSlideshow(FrameContext& ctx, uint8_t mode) {
     }
 
     while (!ctx.StopRequested) {
-        if (s.PictureCount > 1) {
+        if (count > 1) {
             // Every picture of a multi-picture show starts on a black window with freshly
             // drawn captions.
             MakeCurrent(ctx, s.Current);
@@ -162,7 +128,7 @@ void RunSlideshow(FrameContext& ctx, uint8_t mode) {
         if (ctx.StopRequested) {
             break;
         }
-        WaitMs(ctx, s.HoldTime);
+        WaitMs(ctx, s.Block.HoldTime);
         if (ctx.StopRequested) {
             break;
         }
@@ -170,7 +136,7 @@ void RunSlideshow(FrameContext& ctx, uint8_t mode) {
         if (ctx.StopRequested) {
             break;
         }
-        s.Current = (s.Current + 1) % s.PictureCount;
+        s.Current = (s.Current + 1) % count;
         PumpFrame(ctx);
     }
     EngineShutdown(ctx);

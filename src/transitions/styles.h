@@ -15,8 +15,4 @@ struct FrameContext;
 // away by the same effect.
 void RunSlideshow(FrameContext& ctx, uint8_t mode);
 
-// The slideshow's own message for a picture count outside 1 to 10.
-inline constexpr const char* kSlideshowCountMessage =
-    "The slideshow transition requires 1-10 bitmaps.";
-
 } // namespace qv

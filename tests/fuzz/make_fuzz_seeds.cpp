@@ -32,10 +32,11 @@ int main(int argc, char** argv) {
     }
     qv::tool::WritePng(dir / "seed-picture.png", picture);
 
-    for (int32_t id = qv::kFirstTransition; id <= qv::kLastTransition; ++id) {
-        const qv::TransitionStyle t = qv::FindTransitionStyle(id);
+    for (const qv::StyleEntry& entry : qv::StyleRegistry()) {
+        const qv::StyleEntry* t = &entry;
+        const int32_t id = entry.Id;
         nlohmann::json params = nlohmann::json::object();
-        for (const qv::ParamField& f : t.Style->Fields) {
+        for (const qv::ParamField& f : t->Params->Fields) {
             if (params.contains(f.Name)) {
                 continue;
             }
@@ -57,8 +58,8 @@ int main(int argc, char** argv) {
         // Keep only the fields present in this mode.
         qv::ParamBlock block;
         nlohmann::json present = nlohmann::json::object();
-        for (const qv::ParamField& f : t.Style->Fields) {
-            if (qv::FieldPresent(f, t.Mode, block) && !present.contains(f.Name)) {
+        for (const qv::ParamField& f : t->Params->Fields) {
+            if (qv::FieldPresent(f, t->Mode, block) && !present.contains(f.Name)) {
                 present[f.Name] = params[f.Name];
                 qv::ParamValue v;
                 v.Field = &f;

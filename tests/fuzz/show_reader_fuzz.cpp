@@ -16,9 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     qv::MemoryShowReader reader(bytes);
     qv::ShowRecord show;
     qv::ReadShowHeader(reader, show);
-    const qv::TransitionStyle style = qv::FindTransitionStyle(show.TransitionType);
-    if (style.Style) {
-        qv::ParamReader params(reader, *style.Style, style.Mode);
+    const qv::StyleEntry* style = qv::FindStyle(show.TransitionType);
+    if (style) {
+        qv::ParamReader params(reader, *style->Params, style->Mode);
         while (params.Next()) {
         }
     }

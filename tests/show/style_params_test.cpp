@@ -1,3 +1,4 @@
+#include "saver/style_registry.h"
 #include "show/style_params.h"
 
 #include <gtest/gtest.h>
@@ -15,47 +16,22 @@ std::vector<uint8_t> Ints(std::initializer_list<int32_t> values) {
     return w.Bytes();
 }
 
+// The description and mode that a transition id selects.
+struct IdStyle {
+    const StyleParams* Style;
+    int32_t Mode;
+};
+IdStyle Find(int32_t id) {
+    const StyleEntry* e = FindStyle(id);
+    return {e->Params, e->Mode};
+}
+
 std::vector<std::string> FieldNames(const ParamBlock& block) {
     std::vector<std::string> names;
     for (const ParamValue& v : block.Values()) {
         names.emplace_back(v.Field->Name);
     }
     return names;
-}
-
-TEST(StyleParams, TransitionIdsSelectStyleAndMode) {
-    struct Case {
-        int32_t Id;
-        const char* Style;
-        int32_t Mode;
-    };
-    const Case cases[] = {
-        {1, "Bouncing cube", 0},
-        {2, "Slideshow", 0},
-        {3, "Exploding picture", 0},
-        {4, "Floating picture", 0},
-        {5, "Flying pictures", 0},
-        {6, "Flying tiles", 0},
-        {7, "Melting screen", 0},
-        {8, "Spotlights and lenses", 0},
-        {9, "Painter sprite", 0},
-        {10, "Scattered pictures", 0},
-        {11, "Video", 0},
-        {12, "Ripple", 0},
-        {13, "Slideshow", 1},
-        {14, "Slideshow", 2},
-        {15, "Parallax flight", 0},
-        {16, "Spotlights and lenses", 1},
-    };
-    for (const Case& c : cases) {
-        const TransitionStyle t = FindTransitionStyle(c.Id);
-        ASSERT_NE(t.Style, nullptr) << c.Id;
-        EXPECT_STREQ(t.Style->StyleName, c.Style) << c.Id;
-        EXPECT_EQ(t.Mode, c.Mode) << c.Id;
-    }
-    EXPECT_EQ(FindTransitionStyle(0).Style, nullptr);
-    EXPECT_EQ(FindTransitionStyle(17).Style, nullptr);
-    EXPECT_EQ(FindTransitionStyle(-2).Style, nullptr);
 }
 
 // Which fields a block holds depends on the mode and on earlier fields.
@@ -103,7 +79,7 @@ TEST(StyleParams, FieldsPresentByModeAndEarlierFields) {
           "SpotShape", "SpeedOffset"}},
     };
     for (const Case& c : cases) {
-        const TransitionStyle t = FindTransitionStyle(c.Id);
+        const IdStyle t = Find(c.Id);
         MemoryShowReader reader(c.Data);
         ParamReader params(reader, *t.Style, t.Mode);
         EXPECT_EQ(params.ReadAll(), ParamStatus::Complete) << c.Name;
@@ -120,53 +96,114 @@ TEST(StyleParams, VideoBlockStartsWithAString) {
         w.WriteInt(v);
     }
     MemoryShowReader reader(w.Bytes());
-    ParamReader params(reader, *FindTransitionStyle(11).Style, 0);
+    ParamReader params(reader, *&kVideoParams, 0);
     ASSERT_EQ(params.ReadAll(), ParamStatus::Complete);
     EXPECT_EQ(params.Block().Str("VideoFile"), "CLIP.AVI");
     EXPECT_EQ(params.Block().Int("VideoTop"), 50);
 }
 
-// A refused count ends the block: nothing after it is read, so the file position stays
-// right after the count.
-TEST(StyleParams, RefusedCountStopsTheReading) {
-    struct Case {
-        int32_t Id;
-        std::vector<uint8_t> Data;
-        const char* Field;
-        const char* Message;
-        size_t Position;
-    };
-    const Case cases[] = {
-        {2, Ints({11, 0, 0, 0}), "PictureCount", "The slideshow transition requires 1-10 bitmaps.",
-         4},
-        {2, Ints({0, 0, 0, 0}), "PictureCount", "The slideshow transition requires 1-10 bitmaps.",
-         4},
-        {10, Ints({-5, 1}), "PictureCount", "The slideshow transition requires 1-10 bitmaps.", 4},
-        {1, Ints({0, 7, 0}), "PictureCount", "The cube transition requres 1-6 bitmaps", 8},
-        {5, Ints({0, 65, 50}), "FlyerCount",
-         "The flying bitmap transition requires 1-64 flying bitmaps.", 8},
-        {12, Ints({2000000000}), "PictureCount", "The ripple transition requires 1-10 bitmaps.", 4},
-        {6, Ints({5, 0}), "BackgroundMode",
-         "The flying tiles transition requires background mode 0, 1, 10 or 11.", 4},
-        {16, Ints({1, 0, 18, 1}), "SpotCount", "The lens transition requires 1-17 lenses.", 12},
-    };
-    for (const Case& c : cases) {
-        const TransitionStyle t = FindTransitionStyle(c.Id);
-        MemoryShowReader reader(c.Data);
-        ParamReader params(reader, *t.Style, t.Mode);
-        EXPECT_EQ(params.ReadAll(), ParamStatus::Refused) << c.Id;
-        ASSERT_NE(params.RefusedField(), nullptr);
-        EXPECT_STREQ(params.RefusedField()->Name, c.Field);
-        EXPECT_STREQ(params.RefusedField()->Refusal, c.Message);
-        EXPECT_EQ(reader.Position(), c.Position) << c.Id;
+// A style reading its block into its struct gets the values as it uses them: clamped where
+// the table says so, while the block the show tool sees keeps what the file holds.
+TEST(StyleParams, TypedBlocksGetClampedValues) {
+    {
+        const std::vector<uint8_t> data = Ints({0, 2, 1, 99, 1, 0, 3, 50});
+        MemoryShowReader reader(data);
+        const auto block = ReadStyleBlock(reader, kExplodingParams, 0);
+        EXPECT_EQ(block.Refused, nullptr);
+        EXPECT_EQ(block.Values.Columns, 2);
+        EXPECT_EQ(block.Values.Rows, 8);
+        EXPECT_EQ(block.Values.TileOrder, 3);
+        EXPECT_EQ(block.Values.BackgroundPicture, -1); // absent below mode 10
     }
+    {
+        const std::vector<uint8_t> data = Ints({1, 4, 10, 1, -7, -2});
+        MemoryShowReader reader(data);
+        const auto block = ReadStyleBlock(reader, kMeltingParams, 0);
+        EXPECT_EQ(block.Values.Jitter, 0);
+        EXPECT_EQ(block.Values.BlockScale, 1);
+        EXPECT_EQ(block.Values.PictureNumbers, (std::vector<int32_t>{4}));
+    }
+    {
+        const std::vector<uint8_t> data = Ints({1, 0, 5000, 10, -3, 40, 2, kNoMin, 40, 2});
+        MemoryShowReader reader(data);
+        ParamReader params(reader, kRippleParams, 0);
+        params.ReadAll();
+        EXPECT_EQ(params.Block().Int("VerticalAmplitude"), -3); // as stored
+        MemoryShowReader again(data);
+        const auto block = ReadStyleBlock(again, kRippleParams, 0);
+        EXPECT_EQ(block.Values.VerticalAmplitude, 0);
+        EXPECT_EQ(block.Values.HorizontalAmplitude, 0);
+        EXPECT_EQ(block.Values.VerticalWaveLength, 40);
+    }
+}
+
+// A typed list holds as many entries as its count, those past the end of the file as 0,
+// and never more than a picture table holds, however large a refused count is.
+TEST(StyleParams, TypedListsFollowTheirCount) {
+    {
+        const std::vector<uint8_t> data = Ints({3, 7});
+        MemoryShowReader reader(data);
+        const auto block = ReadStyleBlock(reader, kSlideshowParams, 0);
+        EXPECT_EQ(block.Refused, nullptr);
+        EXPECT_TRUE(block.Truncated);
+        EXPECT_EQ(block.Values.PictureNumbers, (std::vector<int32_t>{7, 0, 0}));
+    }
+    {
+        std::vector<int32_t> values{0, 100000};
+        values.resize(2 + 100000 + 6, 1);
+        ShowWriter w;
+        for (const int32_t v : values) {
+            w.WriteInt(v);
+        }
+        MemoryShowReader reader(w.Bytes());
+        const auto block = ReadStyleBlock(reader, kCubeParams, 0);
+        ASSERT_NE(block.Refused, nullptr);
+        EXPECT_STREQ(block.Refused->Name, "PictureCount");
+        EXPECT_EQ(block.Values.PictureNumbers.size(), static_cast<size_t>(kMaxListEntries));
+        EXPECT_EQ(reader.Position(), w.Size()); // every entry read past, then the rest
+        EXPECT_FALSE(block.Truncated);
+    }
+}
+
+// Picture-number fields are marked as such, whatever their limits.
+TEST(StyleParams, PictureFieldsAreMarked) {
+    std::vector<std::string> pictures;
+    for (const StyleEntry& entry : StyleRegistry()) {
+        if (entry.Mode != 0) {
+            continue;
+        }
+        for (const ParamField& f : entry.Params->Fields) {
+            if (f.Meaning == ParamMeaning::Picture) {
+                pictures.push_back(std::string(entry.Params->StyleName) + "." + f.Name);
+            }
+        }
+    }
+    const std::vector<std::string> expected = {
+        "Bouncing cube.BackgroundPicture",
+        "Bouncing cube.PictureNumbers",
+        "Slideshow.PictureNumbers",
+        "Exploding picture.BackgroundPicture",
+        "Exploding picture.TilePicture",
+        "Floating picture.PictureNumbers",
+        "Flying pictures.FlyerPicture",
+        "Flying tiles.BackgroundPicture",
+        "Flying tiles.TilePicture",
+        "Melting screen.PictureNumbers",
+        "Spotlights and lenses.PictureNumbers",
+        "Painter sprite.BackgroundNumbers",
+        "Painter sprite.SpriteFrameNumbers",
+        "Scattered pictures.PictureNumbers",
+        "Ripple.PictureNumbers",
+        "Parallax flight.FlyerPicture",
+    };
+    EXPECT_EQ(pictures, expected);
 }
 
 TEST(StyleParams, ListsEndAtTheEndOfTheData) {
     // A painter block whose sprite list claims 9 entries but the file ends after 2.
     const std::vector<uint8_t> data = Ints({1000, 1, 4, 9, 5, 6});
     MemoryShowReader reader(data);
-    ParamReader params(reader, *FindTransitionStyle(9).Style, 0);
+    ParamReader params(reader, *&kPainterParams, 0);
     EXPECT_EQ(params.ReadAll(), ParamStatus::Complete);
     EXPECT_TRUE(params.Truncated());
     EXPECT_EQ(params.Block().Int("SpriteFrameCount"), 9);
@@ -179,7 +216,7 @@ TEST(StyleParams, ListsEndAtTheEndOfTheData) {
 TEST(StyleParams, NextReadsOneFieldAtATime) {
     const std::vector<uint8_t> data = Ints({3, 0, 1, 2, 1, 4000, 800});
     MemoryShowReader reader(data);
-    ParamReader params(reader, *FindTransitionStyle(2).Style, 0);
+    ParamReader params(reader, *&kSlideshowParams, 0);
     const ParamValue* first = params.Next();
     ASSERT_NE(first, nullptr);
     EXPECT_STREQ(first->Field->Name, "PictureCount");
@@ -193,8 +230,9 @@ TEST(StyleParams, NextReadsOneFieldAtATime) {
 
 // Every style's block written from values by name reads back field for field.
 TEST(StyleParams, WriteThenReadGivesTheSameBlockForEveryTransition) {
-    for (int32_t id = kFirstTransition; id <= kLastTransition; ++id) {
-        const TransitionStyle t = FindTransitionStyle(id);
+    for (const StyleEntry& entry : StyleRegistry()) {
+        const int32_t id = entry.Id;
+        const IdStyle t{entry.Params, entry.Mode};
         ParamBlock block;
         int32_t next = 1;
         for (const ParamField& f : t.Style->Fields) {
@@ -240,7 +278,7 @@ TEST(StyleParams, WriteThenReadGivesTheSameBlockForEveryTransition) {
 }
 
 TEST(StyleParams, WriteReportsMissingFields) {
-    const TransitionStyle t = FindTransitionStyle(13);
+    const IdStyle t = Find(13);
     ParamBlock block;
     ParamValue count;
     count.Field = &t.Style->Fields[0];
