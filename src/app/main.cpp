@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
         Platform os(std::move(options), std::move(host));
         // Sound is heard only where a person watches in real time; elsewhere the media
         // follow the clock, frame for frame.
-        const bool audible = os.Host().Name() != "headless" && !os.Clock().IsVirtual();
+        const bool audible = os.Host().Capabilities().LiveDisplay && !os.Clock().IsVirtual();
         os.Media().SetBackend(
             CreateGstMediaBackend(audible ? GstMediaOutput::Speakers : GstMediaOutput::Silent));
         nlohmann::json args = nlohmann::json::array();

@@ -38,6 +38,13 @@ void Clock::Advance(uint32_t ms) {
     }
 }
 
+std::chrono::steady_clock::time_point Clock::TimeOfTick(uint32_t tick) const {
+    const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - m_realStart);
+    const int32_t ahead = static_cast<int32_t>(tick - static_cast<uint32_t>(since.count()));
+    return m_realStart + since + std::chrono::milliseconds(ahead);
+}
+
 SystemTime Clock::VirtualTime() const {
     return SystemTimeFromUnixMs(UnixMsFromSystemTime(m_start) + static_cast<int64_t>(m_virtualMs));
 }

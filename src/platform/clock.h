@@ -36,6 +36,10 @@ public:
 
     int32_t QuantumMs() const { return m_quantum; }
 
+    // Real clock: the moment the tick count reads tick (the nearest such moment, ahead or
+    // behind, as the count wraps), so that a host can sleep until exactly then.
+    std::chrono::steady_clock::time_point TimeOfTick(uint32_t tick) const;
+
 private:
     SystemTime VirtualTime() const;
 

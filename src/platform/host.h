@@ -11,6 +11,13 @@ namespace qv {
 
 class Platform;
 
+// What a host can do. The layers above ask this, never the host's name.
+struct HostCapabilities {
+    // A person watches the screen as it is drawn: the clock is real unless --clock says
+    // otherwise, and sound is played aloud on the real clock.
+    bool LiveDisplay = false;
+};
+
 // The contract every display host fills in: what the portable platform cannot know by
 // itself. The headless host implements all of it and drives every test; the window host
 // shows real windows. The platform owns windows, queue, clock and drawing; a host only
@@ -20,6 +27,7 @@ public:
     virtual ~Host() = default;
 
     virtual std::string_view Name() const = 0;
+    virtual HostCapabilities Capabilities() const { return {}; }
 
     // Called once, when the platform is ready, before any window exists.
     virtual void Attach(Platform& os) = 0;
@@ -37,6 +45,10 @@ public:
     virtual void DeliverInput() = 0;
     // End of a round: show changed surfaces, take the snapshots and recording frames due.
     virtual void AfterMessages() = 0;
+    // Between rounds on the real clock, with no message waiting: blocks until input
+    // arrives (left for the next round to deliver) or the tick count reaches untilTick,
+    // whichever comes first. The default returns at once.
+    virtual void WaitForInput(uint32_t /*untilTick*/) {}
 
     // Window life, for hosts that mirror windows.
     virtual void WindowCreated(HWND /*wnd*/) {}

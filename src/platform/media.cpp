@@ -327,6 +327,28 @@ void MediaDevices::Poll() {
     }
 }
 
+std::optional<uint32_t> MediaDevices::NextDue() const {
+    const uint32_t now = m_clock.GetTickCount();
+    std::optional<uint32_t> next;
+    for (const auto& [id, device] : m_devices) {
+        const bool videoShown = device.DisplayWindow != 0 && device.Element->HasVideo() &&
+                                (device.Playing || device.Redraw);
+        if (!videoShown && !device.Playing) {
+            continue;
+        }
+        // A shown video is drawn round by round; a play ends at its start plus what was left.
+        const uint32_t length = device.Element->LengthMs();
+        const uint32_t due =
+            videoShown ? now
+                       : device.PlayStartTick +
+                             (length > device.PlayStartPos ? length - device.PlayStartPos : 0);
+        if (!next || static_cast<int32_t>(due - now) < static_cast<int32_t>(*next - now)) {
+            next = due;
+        }
+    }
+    return next;
+}
+
 void MediaDevices::DrawFrame(Device& device) {
     Surface* surface = m_user.WindowSurface(device.DisplayWindow);
     if (!surface) {

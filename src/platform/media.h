@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -139,6 +140,9 @@ public:
     // Once per round of message processing: post the notices that are due on the clock and
     // draw the current frame of every playing video into its window.
     void Poll();
+    // The tick by which Poll has work: the end of the earliest play, or now while a video
+    // is shown (its frames are drawn round by round); nothing when no device plays.
+    std::optional<uint32_t> NextDue() const;
 
     // Open devices (for tests and diagnostics).
     size_t OpenCount() const { return m_devices.size(); }

@@ -14,7 +14,7 @@ Clock::Mode ClockMode(const HostOptions& o, const Host& host) {
     if (o.Clock == ClockKind::Virtual) {
         return Clock::Mode::Virtual;
     }
-    return host.Name() == "headless" ? Clock::Mode::Virtual : Clock::Mode::Real;
+    return host.Capabilities().LiveDisplay ? Clock::Mode::Real : Clock::Mode::Virtual;
 }
 
 SystemTime StartTime(const HostOptions& o) {
@@ -61,6 +61,22 @@ Platform::~Platform() {
     // Media devices draw into windows: they go first.
     m_user->SetRoundHook({});
     m_media.reset();
+}
+
+void Platform::WaitForMessage(uint32_t untilTick) {
+    if (m_clock.IsVirtual() || m_user->MessagesWaiting()) {
+        return;
+    }
+    const uint32_t now = m_clock.GetTickCount();
+    uint32_t until = untilTick;
+    if (const std::optional<uint32_t> due = m_media->NextDue()) {
+        if (static_cast<int32_t>(*due - now) < static_cast<int32_t>(until - now)) {
+            until = *due;
+        }
+    }
+    if (static_cast<int32_t>(until - now) > 0) {
+        m_host->WaitForInput(until);
+    }
 }
 
 std::string Platform::ParamStr(size_t index) const {

@@ -47,6 +47,12 @@ public:
     // Kernel shortcuts.
     uint32_t GetTickCount() const { return m_clock.GetTickCount(); }
     void Sleep(uint32_t ms) { m_clock.Sleep(ms); }
+    // Sleeps until a message may be waiting or the tick count reaches untilTick, whichever
+    // comes first: the host's input and the media notices and video frames that fall due
+    // end it, and a message already waiting ends it at once. Returns at once on the
+    // virtual clock, whose time moves only by rounds of messages. Messages are processed
+    // after it, as ever.
+    void WaitForMessage(uint32_t untilTick);
 
 private:
     HostOptions m_options;

@@ -546,6 +546,16 @@ bool WindowManager::PaintOne() {
     return false;
 }
 
+bool WindowManager::MessagesWaiting() const {
+    if (!m_queue.empty()) {
+        return true;
+    }
+    return std::any_of(m_windows.begin(), m_windows.end(), [](const auto& entry) {
+        const Window& w = entry.second;
+        return w.NeedsPaint && w.Visible && !w.Destroying;
+    });
+}
+
 void WindowManager::ProcessMessages() {
     m_host.DeliverInput();
     if (m_roundHook) {

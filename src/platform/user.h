@@ -113,6 +113,8 @@ public:
     // message waiting in the queue (including those posted meanwhile) and returns when the
     // queue is empty. Re-entrant: a handler may call it again.
     void ProcessMessages();
+    // A message waits in the queue, or a visible window waits for WM_PAINT.
+    bool MessagesWaiting() const;
     // Work done at the start of every round, after the host's input and before the queue
     // is dispatched: media devices post their completion notices and draw video frames.
     void SetRoundHook(std::function<void()> hook) { m_roundHook = std::move(hook); }

@@ -2,10 +2,26 @@
 
 #include "transitions/clock_format.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <exception>
 
 namespace qv {
+namespace {
+
+// The longest a wait sleeps in one go; a longer wait wakes, pumps and sleeps again.
+constexpr double kLongestSleepMs = 60000;
+
+// Between two pumps of a wait: sleeps until a message comes or ms milliseconds after the
+// tick count now, whichever is first. On the virtual clock it returns at once, so that a
+// wait pumps there exactly as it always has.
+void SleepFor(FrameContext& ctx, uint32_t now, double ms) {
+    const double span = ms >= 1 ? std::min(std::ceil(ms), kLongestSleepMs) : 1;
+    ctx.Os.WaitForMessage(now + static_cast<uint32_t>(span));
+}
+
+} // namespace
 
 FrameContext::FrameContext(Platform& os)
     : EngineContext(os), Locale(SelectLocale(os.Options().Locale)) {}
@@ -29,7 +45,13 @@ bool PumpFrame(FrameContext& ctx) {
 
 void PumpUntil(FrameContext& ctx, double deadline) {
     PumpFrame(ctx);
-    while (Elapsed(ctx) < deadline && !ctx.StopRequested) {
+    for (;;) {
+        const uint32_t now = ctx.Os.GetTickCount();
+        const auto elapsed = static_cast<int32_t>(now - static_cast<uint32_t>(ctx.TickBase));
+        if (!(elapsed < deadline) || ctx.StopRequested) {
+            return;
+        }
+        SleepFor(ctx, now, deadline - elapsed);
         PumpFrame(ctx);
     }
 }
@@ -38,7 +60,17 @@ void WaitMs(FrameContext& ctx, int32_t ms) {
     // Wrapping addition, as the millisecond clock itself wraps.
     const int32_t deadline =
         static_cast<int32_t>(static_cast<uint32_t>(Elapsed(ctx)) + static_cast<uint32_t>(ms));
-    while (deadline > Elapsed(ctx) && !ctx.StopRequested) {
+    // Every wait pumps once at its start (what was drawn is shown), then sleeps between
+    // pumps until a message comes or the deadline.
+    for (bool first = true;; first = false) {
+        const uint32_t now = ctx.Os.GetTickCount();
+        const auto elapsed = static_cast<int32_t>(now - static_cast<uint32_t>(ctx.TickBase));
+        if (!(deadline > elapsed) || ctx.StopRequested) {
+            return;
+        }
+        if (!first) {
+            SleepFor(ctx, now, static_cast<double>(deadline) - elapsed);
+        }
         PumpFrame(ctx);
     }
 }
@@ -60,7 +92,9 @@ void ErrorScreen(FrameContext& ctx, const std::string& message) {
         gdi.GetTextExtentPoint32(dc, message, &extent);
         gdi.TextOut(dc, (ctx.Run.ScreenW - extent.Width) / 2, (ctx.Run.ScreenH - extent.Height) / 2,
                     message);
+        // Nothing moves on the screen: it sleeps until a message comes.
         while (!PumpFrame(ctx)) {
+            SleepFor(ctx, os.GetTickCount(), kLongestSleepMs);
         }
     } catch (const std::exception&) {
         // The message screen never reports its own failures.

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 namespace qv {
 namespace {
@@ -254,6 +255,33 @@ void HeadlessHost::DeliverInput() {
         m_durationDone = true;
         EndLikeUser();
     }
+}
+
+void HeadlessHost::WaitForInput(uint32_t untilTick) {
+    // Nothing happens here but at the times the events file, --duration, the snapshots and
+    // the recording name: sleep until the first of them.
+    const Clock& clock = m_os->Clock();
+    const uint32_t now = clock.GetTickCount();
+    uint32_t until = untilTick;
+    const auto sooner = [&](int64_t tick) {
+        const auto t = static_cast<uint32_t>(tick);
+        if (static_cast<int32_t>(t - now) < static_cast<int32_t>(until - now)) {
+            until = t;
+        }
+    };
+    if (m_nextEvent < m_script.Timed.size()) {
+        sooner(m_script.Timed[m_nextEvent].AtMs);
+    }
+    if (m_durationMs && !m_durationDone) {
+        sooner(*m_durationMs);
+    }
+    if (m_nextSnapshot < m_snapshots.size()) {
+        sooner(m_snapshots[m_nextSnapshot].AtMs);
+    }
+    if (m_gif.IsOpen()) {
+        sooner(FrameTime(m_nextFrame));
+    }
+    std::this_thread::sleep_until(clock.TimeOfTick(until));
 }
 
 void HeadlessHost::DrawWindow(HWND wnd, const Rect& clip) {

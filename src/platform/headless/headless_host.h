@@ -33,6 +33,7 @@ public:
     Surface& Desktop() override { return m_desktop; }
     void DeliverInput() override;
     void AfterMessages() override;
+    void WaitForInput(uint32_t untilTick) override;
     std::optional<Rect> ForeignWindow(HWND wnd) override;
     int MessageBoxAnswer(std::string_view text, std::string_view caption, uint32_t flags) override;
     PasswordAnswer PasswordPrompt() override;

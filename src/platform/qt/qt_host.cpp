@@ -19,16 +19,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <utility>
 #include <xcb/xcb.h>
 
 namespace qv {
 namespace {
 
 // How long a round of message processing may wait for the display when the program has
-// drawn nothing since the last round (it is waiting for a deadline). Short enough that a
-// deadline is never missed by more than this, long enough that a waiting loop costs almost
-// nothing.
+// drawn nothing since the last round and pumps without saying how long it waits (a loop
+// that only pumps). Waits with a deadline sleep in WaitForInput instead.
 constexpr int kIdleWaitMs = 2;
+
+// While a preview's host window exists, the longest the program sleeps without asking for
+// it. Its destruction wakes the program at once (its structure events are selected); this
+// only bounds the wait where the display does not send them.
+constexpr auto kForeignWaitLimit = std::chrono::milliseconds(250);
 
 // A change of at least this many pixels (or a quarter of a small window) counts as a
 // redraw of much of the window; such redraws are paced to the display's refresh.
@@ -198,20 +204,24 @@ void QtHost::AdoptPreviewHost() {
     m_foreign = id;
     m_foreignAlive = true;
     m_foreignRect = *rect;
+    // Its destruction then reaches the event loop and ends a wait at once.
+    const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection, id, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(connection);
     m_foreignWindow.reset(QWindow::fromWinId(id));
 }
 
-void QtHost::CheckForeignWindow() {
+void QtHost::CheckForeignWindow(bool now) {
     if (!m_foreignAlive) {
         return;
     }
     using Clock = std::chrono::steady_clock;
     static_assert(Clock::is_steady);
-    const Clock::time_point now = Clock::now();
-    if (now - m_foreignChecked < kForeignCheckInterval) {
+    const Clock::time_point time = Clock::now();
+    if (!now && time - m_foreignChecked < kForeignCheckInterval) {
         return;
     }
-    m_foreignChecked = now;
+    m_foreignChecked = time;
     const std::optional<Rect> rect = QueryX11WindowRect(X11Connection(), m_foreign);
     if (rect) {
         m_foreignRect = *rect;
@@ -250,14 +260,38 @@ void QtHost::WaitForEvents(int ms) {
     m_wake->stop();
 }
 
+void QtHost::WaitForInput(uint32_t untilTick) {
+    using namespace std::chrono;
+    const steady_clock::time_point now = steady_clock::now();
+    steady_clock::time_point until = m_os->Clock().TimeOfTick(untilTick);
+    if (m_foreignAlive) {
+        until = std::min(until, now + kForeignWaitLimit);
+    }
+    if (until <= now) {
+        return;
+    }
+    // Whole milliseconds, rounded up: the timer never fires before the deadline.
+    const auto left = duration_cast<microseconds>(until - now).count();
+    const int64_t ms = std::min<int64_t>((left + 999) / 1000, std::numeric_limits<int>::max());
+    WaitForEvents(static_cast<int>(ms));
+    m_waited = true;
+}
+
 void QtHost::DeliverInput() {
-    CheckForeignWindow();
+    // After a sleep in WaitForInput the round comes at once: for the input that ended it,
+    // or at the deadline, which is kept to the millisecond.
+    const bool waited = std::exchange(m_waited, false);
+    // A wake-up may be the preview's host window going away.
+    CheckForeignWindow(waited);
     if (!m_os->Clock().IsVirtual()) {
         const Pending pending = PendingDrawing();
         if (!pending.Any) {
-            // Nothing was drawn since the last round: the program is waiting for a deadline.
-            // Sleep in the event loop until input comes or a short while has passed.
-            WaitForEvents(kIdleWaitMs);
+            // Nothing was drawn since the last round and the program did not say how long it
+            // waits (a loop that only pumps): sleep in the event loop until input comes or a
+            // short while has passed.
+            if (!waited) {
+                WaitForEvents(kIdleWaitMs);
+            }
         } else if (pending.Large) {
             // A redraw of much of a window (a fade redraws its whole picture every round, as
             // fast as rounds come) is shown at most once per refresh of the display: showing

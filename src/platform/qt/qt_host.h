@@ -46,11 +46,13 @@ public:
     static std::unique_ptr<Host> Create(const HostOptions& options);
 
     std::string_view Name() const override { return "window"; }
+    HostCapabilities Capabilities() const override { return {.LiveDisplay = true}; }
     void Attach(Platform& os) override;
     Size ScreenSize() const override { return m_screenSize; }
     Surface& Desktop() override { return m_desktop; }
     void DeliverInput() override;
     void AfterMessages() override;
+    void WaitForInput(uint32_t untilTick) override;
     void WindowCreated(HWND wnd) override;
     void WindowDestroyed(HWND wnd) override;
     void WindowShown(HWND wnd, bool visible) override;
@@ -65,7 +67,7 @@ public:
 private:
     void GrabDesktop();
     void AdoptPreviewHost();
-    void CheckForeignWindow();
+    void CheckForeignWindow(bool now);
     std::unique_ptr<SurfaceWindow> MakeNativeWindow(HWND wnd);
     // What the program drew since the last round: anything, and a large part of a window.
     struct Pending {
@@ -86,6 +88,7 @@ private:
     std::unique_ptr<QTimer> m_wake;
     std::chrono::microseconds m_framePeriod{16667};
     std::chrono::steady_clock::time_point m_lastPresent;
+    bool m_waited = false; // the program slept in WaitForInput since the last round
     Size m_screenSize;
     Surface m_desktop;
     std::map<HWND, std::unique_ptr<SurfaceWindow>> m_windows;
