@@ -296,5 +296,20 @@ TEST(Cube, PictureCountOutOfRangeShowsTheMessage) {
     }
 }
 
+// Absurd sizes, axes and offsets, a picture number outside the table, a flat box.
+TEST(Cube, HostileBlocksEndCleanly) {
+    const int32_t kMax = 2147483647;
+    const int32_t kMin = -kMax - 1;
+    ExpectHostileBlocksEndCleanly(kCube,
+                                  {
+                                      {0, 6, 0, 0, 0, 0, 0, 0, 500000, -500000, kMax, -1, -1, kMax},
+                                      {1, 1, 99, 10, 10, 10, 0, 0, kMin},
+                                      {11, -5, 1, 0, 0, 0, 0, 255, 3, 50},
+                                      {10, 63, 2, 0, 0, -40, 30, kMin, kMin, kMin, kMax},
+                                      {kMin, 1, 0, 1, 1, 1, 7, 3, 50},
+                                  },
+                                  {Faces()[0]});
+}
+
 } // namespace
 } // namespace qv::test

@@ -190,5 +190,19 @@ TEST(Explode, UnknownTileOrderAndModeActAsZero) {
     }
 }
 
+// Picture numbers outside the table, absurd counts, orders and offsets, a one-pixel picture.
+TEST(Explode, HostileBlocksEndCleanly) {
+    const int32_t kMax = 2147483647;
+    const int32_t kMin = -kMax - 1;
+    ExpectHostileBlocksEndCleanly(kExplode,
+                                  {
+                                      {0, 70, 2, 2, 0, 0, 0, 50},
+                                      {0, 1, kMin, kMax, -1, -1, 99999, kMin},
+                                      {10, -1, 0, 8, 8, 1, 1, 4, kMax},
+                                      {11, 0, 0, 8, 8, 1, 1, 4, 100},
+                                  },
+                                  {BandedPicture(1, 1, {0xF8F8F8}), Picture()});
+}
+
 } // namespace
 } // namespace qv::test

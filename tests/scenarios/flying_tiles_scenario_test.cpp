@@ -346,5 +346,22 @@ TEST(Tiles, OutOfRangeValuesShowTheirMessages) {
     }
 }
 
+// A one-pixel picture in 11 x 11 tiles, a picture larger than the screen at a random place,
+// a background picture outside the table, absurd offsets.
+TEST(Tiles, HostileBlocksEndCleanly) {
+    const int32_t kMax = 2147483647;
+    const int32_t kMin = -kMax - 1;
+    ExpectHostileBlocksEndCleanly(
+        kTiles,
+        {
+            {0, 1, 1, 0, 11, 11, kMax},
+            {1, 5, 7, 0, 11, 1, kMin},
+            {10, 64, 1, 0, 0, 2, 2, 50},
+            {0, 0, 0, 1, 3, 3, 100},
+            {11, 1, kMin, kMax, 0, 11, 11, 100},
+        },
+        {BandedPicture(1, 1, {0xF8F8F8}), BandedPicture(200, 150, {0xE83828, 0x3858E8})});
+}
+
 } // namespace
 } // namespace qv::test

@@ -105,3 +105,25 @@ fs::path ManifestPicture(const TempDir& dir, int32_t i) {
 }
 
 } // namespace qv::test
+
+namespace qv::test {
+
+void ExpectHostileBlocksEndCleanly(int32_t transitionType,
+                                   const std::vector<std::vector<int32_t>>& blocks,
+                                   const std::vector<TestPicture>& pictures) {
+    for (const auto& block : blocks) {
+        std::string name;
+        for (int32_t v : block) {
+            name += std::to_string(v) + " ";
+        }
+        SCOPED_TRACE(name);
+        TempDir dir;
+        const auto show = MakeShow(PlainHeader(transitionType), block, pictures);
+        const PlayerRun run = RunShow(dir, show, {"--size=160x120", "--duration=400"});
+        EXPECT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
+        EXPECT_TRUE(Events(run.Trace, "exception").empty());
+        EXPECT_GE(EventTime(run.Trace, "spi", {{"value", 0}}), 400) << "ended only at the click";
+    }
+}
+
+} // namespace qv::test

@@ -54,3 +54,13 @@ void WriteSpeed(const TempDir& dir, int32_t speed);
 std::filesystem::path ManifestPicture(const TempDir& dir, int32_t i);
 
 } // namespace qv::test
+
+namespace qv::test {
+
+// Plays each raw block of a style for a short while: the run must end cleanly (exit code 0,
+// no exception), whatever the block says.
+void ExpectHostileBlocksEndCleanly(int32_t transitionType,
+                                   const std::vector<std::vector<int32_t>>& blocks,
+                                   const std::vector<TestPicture>& pictures);
+
+} // namespace qv::test
