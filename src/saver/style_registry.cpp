@@ -21,17 +21,29 @@ void Ripple(Player& player, int32_t /*mode*/) {
     RunRipple(player);
 }
 
+void BouncingCube(Player& player, int32_t /*mode*/) {
+    RunBouncingCube(player);
+}
+
+void ExplodingPicture(Player& player, int32_t /*mode*/) {
+    RunExplodingPicture(player);
+}
+
+void FlyingTiles(Player& player, int32_t /*mode*/) {
+    RunFlyingTiles(player);
+}
+
 void Video(Player& player, int32_t /*mode*/) {
     RunVideo(player, player.Media);
 }
 
 const std::array<StyleEntry, 16> kStyles{{
-    {1, &kCubeParams, 0, nullptr},
+    {1, &kCubeParams, 0, BouncingCube},
     {2, &kSlideshowParams, 0, Slideshow},
-    {3, &kExplodingParams, 0, nullptr},
+    {3, &kExplodingParams, 0, ExplodingPicture},
     {4, &kFloatingParams, 0, nullptr},
     {5, &kFlyingParams, 0, nullptr},
-    {6, &kTilesParams, 0, nullptr},
+    {6, &kTilesParams, 0, FlyingTiles},
     {7, &kMeltingParams, 0, MeltingScreen},
     {8, &kSpotlightsParams, 0, nullptr},
     {9, &kPainterParams, 0, nullptr},

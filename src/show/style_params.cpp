@@ -97,9 +97,13 @@ const std::array kCube{
     Limited<&Cube::PictureCount>("PictureCount", 1, 6, LimitUse::Refuse,
                                  "The cube transition requres 1-6 bitmaps"),
     PictureList<&Cube::PictureNumbers>("PictureNumbers", "PictureCount"),
-    Field<&Cube::SizeX>("SizeX"), // half the box's width, scene units
-    Field<&Cube::SizeY>("SizeY"),
-    Field<&Cube::SizeZ>("SizeZ"),
+    // Half the box's width, height and depth, scene units. Seen from 400 units away, a
+    // box reaching past 320 units loses its faces to the near limit; beyond 500 the
+    // viewport would only grow (and its frame buffer with it), so larger values are
+    // clamped.
+    Limited<&Cube::SizeX>("SizeX", -500, 500, LimitUse::Clamp),
+    Limited<&Cube::SizeY>("SizeY", -500, 500, LimitUse::Clamp),
+    Limited<&Cube::SizeZ>("SizeZ", -500, 500, LimitUse::Clamp),
     Field<&Cube::RotationAxes>("RotationAxes"), // bits 0..2: spin on angles A, B, C
     Field<&Cube::MoveAxes>("MoveAxes"),         // bit 0 horizontal, bit 1 vertical drift
     Field<&Cube::SpeedOffset>("SpeedOffset"),

@@ -24,4 +24,22 @@ void RunMeltingScreen(FrameContext& ctx);
 // by two travelling, dying sine waves, for PictureTime milliseconds.
 void RunRipple(FrameContext& ctx);
 
+// The bouncing cube: a box with the show's pictures on its faces, spinning and drifting
+// over the screen's background, bouncing off its sides and the caption bands.
+void RunBouncingCube(FrameContext& ctx);
+
+// The exploding picture: one picture cut into tiles that fly apart in space and back home
+// again, over and over.
+void RunExplodingPicture(FrameContext& ctx);
+
+// Flying tiles: one picture built up tile by tile, each tile a small box flying in from
+// beyond the screen's edge to land in its place, then taken apart again the same way.
+void RunFlyingTiles(FrameContext& ctx);
+
+// One component of a flying tile's velocity: a multiple of 0.5 from -8.5 to 8.5 whose size
+// is at least `least`, each allowed value equally likely, in one random draw. When `least`
+// is above 8.5 (a screen wider than 1275 pixels) no value qualifies and the result is
+// -8.5 or +8.5, the fastest there is.
+double DrawTileSpeed(FrameContext& ctx, double least);
+
 } // namespace qv
