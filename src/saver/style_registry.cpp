@@ -13,6 +13,14 @@ void Slideshow(Player& player, int32_t mode) {
     RunSlideshow(player, static_cast<uint8_t>(mode));
 }
 
+void FloatingPicture(Player& player, int32_t /*mode*/) {
+    RunFloatingPicture(player);
+}
+
+void ScatteredPictures(Player& player, int32_t /*mode*/) {
+    RunScatteredPictures(player);
+}
+
 void Video(Player& player, int32_t /*mode*/) {
     RunVideo(player, player.Media);
 }
@@ -21,13 +29,13 @@ const std::array<StyleEntry, 16> kStyles{{
     {1, &kCubeParams, 0, nullptr},
     {2, &kSlideshowParams, 0, Slideshow},
     {3, &kExplodingParams, 0, nullptr},
-    {4, &kFloatingParams, 0, nullptr},
+    {4, &kFloatingParams, 0, FloatingPicture},
     {5, &kFlyingParams, 0, nullptr},
     {6, &kTilesParams, 0, nullptr},
     {7, &kMeltingParams, 0, nullptr},
     {8, &kSpotlightsParams, 0, nullptr},
     {9, &kPainterParams, 0, nullptr},
-    {10, &kScatteredParams, 0, nullptr},
+    {10, &kScatteredParams, 0, ScatteredPictures},
     {11, &kVideoParams, 0, Video, StyleSound::Own},
     {12, &kRippleParams, 0, nullptr},
     {13, &kSlideshowParams, 1, Slideshow},

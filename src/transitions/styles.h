@@ -15,4 +15,14 @@ struct FrameContext;
 // away by the same effect.
 void RunSlideshow(FrameContext& ctx, uint8_t mode);
 
+// Scattered pictures: copies of the show's pictures stamped one by one at random places,
+// a collage that moves on to the next picture every SwitchTime milliseconds (after a
+// black wipe, with ClearOnSwitch).
+void RunScatteredPictures(FrameContext& ctx);
+
+// Floating picture: one of the show's pictures drifting over a black screen, bouncing off
+// the sides and the caption margins, exchanged in place for the next every SwitchTime
+// milliseconds.
+void RunFloatingPicture(FrameContext& ctx);
+
 } // namespace qv
