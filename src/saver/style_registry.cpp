@@ -17,6 +17,10 @@ void FloatingPicture(Player& player, int32_t /*mode*/) {
     RunFloatingPicture(player);
 }
 
+void FlyingPictures(Player& player, int32_t /*mode*/) {
+    RunFlyingPictures(player);
+}
+
 void ScatteredPictures(Player& player, int32_t /*mode*/) {
     RunScatteredPictures(player);
 }
@@ -30,7 +34,7 @@ const std::array<StyleEntry, 16> kStyles{{
     {2, &kSlideshowParams, 0, Slideshow},
     {3, &kExplodingParams, 0, nullptr},
     {4, &kFloatingParams, 0, FloatingPicture},
-    {5, &kFlyingParams, 0, nullptr},
+    {5, &kFlyingParams, 0, FlyingPictures},
     {6, &kTilesParams, 0, nullptr},
     {7, &kMeltingParams, 0, nullptr},
     {8, &kSpotlightsParams, 0, nullptr},

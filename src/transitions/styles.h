@@ -25,4 +25,8 @@ void RunScatteredPictures(FrameContext& ctx);
 // milliseconds.
 void RunFloatingPicture(FrameContext& ctx);
 
+// Flying pictures: copies of one picture flying out of the depth of the screen toward the
+// viewer through twenty size steps, each wiped away at full size and started again.
+void RunFlyingPictures(FrameContext& ctx);
+
 } // namespace qv

@@ -62,7 +62,7 @@ TEST(StyleRegistry, EveryTransitionIdThroughEveryReader) {
         {2, "Slideshow", 0, true},
         {3, "Exploding picture", 0, false},
         {4, "Floating picture", 0, true},
-        {5, "Flying pictures", 0, false},
+        {5, "Flying pictures", 0, true},
         {6, "Flying tiles", 0, false},
         {7, "Melting screen", 0, false},
         {8, "Spotlights and lenses", 0, false},
