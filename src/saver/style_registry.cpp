@@ -33,6 +33,18 @@ void FlyingTiles(Player& player, int32_t /*mode*/) {
     RunFlyingTiles(player);
 }
 
+void FloatingPicture(Player& player, int32_t /*mode*/) {
+    RunFloatingPicture(player);
+}
+
+void FlyingPictures(Player& player, int32_t /*mode*/) {
+    RunFlyingPictures(player);
+}
+
+void ScatteredPictures(Player& player, int32_t /*mode*/) {
+    RunScatteredPictures(player);
+}
+
 void Video(Player& player, int32_t /*mode*/) {
     RunVideo(player, player.Media);
 }
@@ -41,13 +53,13 @@ const std::array<StyleEntry, 16> kStyles{{
     {1, &kCubeParams, 0, BouncingCube},
     {2, &kSlideshowParams, 0, Slideshow},
     {3, &kExplodingParams, 0, ExplodingPicture},
-    {4, &kFloatingParams, 0, nullptr},
-    {5, &kFlyingParams, 0, nullptr},
+    {4, &kFloatingParams, 0, FloatingPicture},
+    {5, &kFlyingParams, 0, FlyingPictures},
     {6, &kTilesParams, 0, FlyingTiles},
     {7, &kMeltingParams, 0, MeltingScreen},
     {8, &kSpotlightsParams, 0, nullptr},
     {9, &kPainterParams, 0, nullptr},
-    {10, &kScatteredParams, 0, nullptr},
+    {10, &kScatteredParams, 0, ScatteredPictures},
     {11, &kVideoParams, 0, Video, StyleSound::Own},
     {12, &kRippleParams, 0, Ripple},
     {13, &kSlideshowParams, 1, Slideshow},

@@ -42,4 +42,18 @@ void RunFlyingTiles(FrameContext& ctx);
 // -8.5 or +8.5, the fastest there is.
 double DrawTileSpeed(FrameContext& ctx, double least);
 
+// Scattered pictures: copies of the show's pictures stamped one by one at random places,
+// a collage that moves on to the next picture every SwitchTime milliseconds (after a
+// black wipe, with ClearOnSwitch).
+void RunScatteredPictures(FrameContext& ctx);
+
+// Floating picture: one of the show's pictures drifting over a black screen, bouncing off
+// the sides and the caption margins, exchanged in place for the next every SwitchTime
+// milliseconds.
+void RunFloatingPicture(FrameContext& ctx);
+
+// Flying pictures: copies of one picture flying out of the depth of the screen toward the
+// viewer through twenty size steps, each wiped away at full size and started again.
+void RunFlyingPictures(FrameContext& ctx);
+
 } // namespace qv
