@@ -13,6 +13,10 @@ void Slideshow(Player& player, int32_t mode) {
     RunSlideshow(player, static_cast<uint8_t>(mode));
 }
 
+void Spotlights(Player& player, int32_t mode) {
+    RunSpotlights(player, static_cast<uint8_t>(mode));
+}
+
 void Video(Player& player, int32_t /*mode*/) {
     RunVideo(player, player.Media);
 }
@@ -25,7 +29,7 @@ const std::array<StyleEntry, 16> kStyles{{
     {5, &kFlyingParams, 0, nullptr},
     {6, &kTilesParams, 0, nullptr},
     {7, &kMeltingParams, 0, nullptr},
-    {8, &kSpotlightsParams, 0, nullptr},
+    {8, &kSpotlightsParams, 0, Spotlights},
     {9, &kPainterParams, 0, nullptr},
     {10, &kScatteredParams, 0, nullptr},
     {11, &kVideoParams, 0, Video, StyleSound::Own},
@@ -33,7 +37,7 @@ const std::array<StyleEntry, 16> kStyles{{
     {13, &kSlideshowParams, 1, Slideshow},
     {14, &kSlideshowParams, 2, Slideshow},
     {15, &kParallaxParams, 0, nullptr},
-    {16, &kSpotlightsParams, 1, nullptr},
+    {16, &kSpotlightsParams, 1, Spotlights},
 }};
 
 } // namespace

@@ -15,4 +15,34 @@ struct FrameContext;
 // away by the same effect.
 void RunSlideshow(FrameContext& ctx, uint8_t mode);
 
+// Spotlights (mode 0, id 8): round spots glide over a black screen, each lighting the part
+// of the picture tiled beneath it. Lenses (mode 1, id 16): round, square or triangular
+// lenses glide over the tiled picture and enlarge what lies under their centres.
+void RunSpotlights(FrameContext& ctx, uint8_t mode);
+
+// The shapes of a spot.
+inline constexpr int32_t kSpotCircle = 0;
+inline constexpr int32_t kSpotSquare = 1;
+inline constexpr int32_t kSpotTriangle = 2;
+
+// The sizes of the spots, from the effective speed and the spot size (both already divided
+// by 5 in preview) and, for lenses, the zoom factor (1 for spotlights).
+struct SpotGeometry {
+    int32_t Step = 1;       // v: a spot moves 2 v pixels per frame
+    int32_t Size = 0;       // D: edge of the visible shape
+    int32_t Edge = 12;      // B: edge of the square composed per spot, a multiple of 4
+    int32_t Margin = 6;     // o: the shape lies from o to o + D across the square
+    int32_t Zoom = 1;       // Z: the magnification of a lens
+    double Reach = 0.0;     // R: lenses closer than this collide
+    int32_t ZoomOffset = 0; // c: where the zoom picture starts inside the square
+    int32_t ZoomEdge = 12;  // B div Z: the zoom picture's edge
+};
+SpotGeometry SpotlightsGeometry(int32_t speed, int32_t spotSize, int32_t zoomFactor);
+
+// Adds an edge x edge picture holding a spot's mask: 255 inside the shape (size pixels
+// across, margin pixels in from the top-left corner; other shape values draw the circle)
+// and 0 everywhere else, whatever palette the window has realised. False once the engine
+// has failed.
+bool AddSpotMask(FrameContext& ctx, int32_t edge, int32_t margin, int32_t size, int32_t shape);
+
 } // namespace qv

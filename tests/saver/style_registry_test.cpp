@@ -65,7 +65,7 @@ TEST(StyleRegistry, EveryTransitionIdThroughEveryReader) {
         {5, "Flying pictures", 0, false},
         {6, "Flying tiles", 0, false},
         {7, "Melting screen", 0, false},
-        {8, "Spotlights and lenses", 0, false},
+        {8, "Spotlights and lenses", 0, true},
         {9, "Painter sprite", 0, false},
         {10, "Scattered pictures", 0, false},
         {11, "Video", 0, true},
@@ -73,7 +73,7 @@ TEST(StyleRegistry, EveryTransitionIdThroughEveryReader) {
         {13, "Slideshow", 1, true},
         {14, "Slideshow", 2, true},
         {15, "Parallax flight", 0, false},
-        {16, "Spotlights and lenses", 1, false},
+        {16, "Spotlights and lenses", 1, true},
         {17, nullptr, 0, false},
     };
     std::vector<int32_t> listed;
