@@ -58,6 +58,18 @@ double Squared(double x) {
     return x * x;
 }
 
+// A position truncated toward zero to whole pixels. A square wider than the screen may be
+// placed anywhere up to 2^32 pixels away, beyond what a pixel coordinate holds.
+int32_t Pixel(double v) {
+    return static_cast<int32_t>(std::clamp(v, -2147483648.0, 2147483647.0));
+}
+
+// The offset between two truncated positions, kept within a pixel coordinate.
+int32_t Offset(double to, double from) {
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(int64_t{Pixel(to)} - Pixel(from), INT32_MIN, INT32_MAX));
+}
+
 double DistanceSquared(const Spot& a, const Spot& b) {
     return Squared(a.X - b.X) + Squared(a.Y - b.Y);
 }
@@ -239,12 +251,13 @@ void Move(FrameContext& ctx, const SpotlightsState& s, Spot& spot) {
 void Compose(FrameContext& ctx, const SpotlightsState& s) {
     for (int32_t k = 0; k < s.Count; ++k) {
         const Spot& spot = s.Spots[static_cast<size_t>(k)];
-        const auto x = static_cast<int32_t>(spot.X);
-        const auto y = static_cast<int32_t>(spot.Y);
+        const int32_t x = Pixel(spot.X);
+        const int32_t y = Pixel(spot.Y);
         const int32_t slot = s.FirstSpotSlot + k;
         if (s.Mode == kLenses) {
-            DrawTiledBackground(ctx, s.ZoomSlot, 0, x + s.Geometry.ZoomOffset,
-                                y + s.Geometry.ZoomOffset);
+            const int32_t zx = Offset(spot.X, -s.Geometry.ZoomOffset);
+            const int32_t zy = Offset(spot.Y, -s.Geometry.ZoomOffset);
+            DrawTiledBackground(ctx, s.ZoomSlot, 0, zx, zy);
             DrawTiledBackground(ctx, slot, 0, x, y);
             MaskedZoomCopy(ctx, slot, s.ZoomSlot, s.MaskSlot, s.Geometry.Zoom);
         } else {
@@ -262,9 +275,8 @@ void Pairs(FrameContext& ctx, SpotlightsState& s) {
             Spot& b = s.Spots[static_cast<size_t>(j)];
             if (s.Mode == kSpotlights) {
                 // Where two squares overlap both show both shapes.
-                MergePictures(ctx, s.FirstSpotSlot + k, s.FirstSpotSlot + j,
-                              static_cast<int32_t>(b.X) - static_cast<int32_t>(a.X),
-                              static_cast<int32_t>(b.Y) - static_cast<int32_t>(a.Y));
+                MergePictures(ctx, s.FirstSpotSlot + k, s.FirstSpotSlot + j, Offset(b.X, a.X),
+                              Offset(b.Y, a.Y));
             } else if (DistanceSquared(a, b) < reach2) {
                 // The lenses fly apart, each tilted by up to 7 pixels.
                 const double bx = (b.X - a.X) + (NextRandom(ctx, 15) - 7);
@@ -282,8 +294,7 @@ void Present(FrameContext& ctx, const SpotlightsState& s) {
     for (int32_t k = 0; k < s.Count; ++k) {
         const Spot& spot = s.Spots[static_cast<size_t>(k)];
         const PictureSlot& p = ctx.Engine.Pictures[static_cast<size_t>(s.FirstSpotSlot + k)];
-        PresentPixels(ctx, static_cast<int32_t>(spot.X), static_cast<int32_t>(spot.Y),
-                      p.Pixels.data(), p.Header);
+        PresentPixels(ctx, Pixel(spot.X), Pixel(spot.Y), p.Pixels.data(), p.Header);
     }
 }
 

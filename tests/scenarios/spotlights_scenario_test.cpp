@@ -405,5 +405,21 @@ TEST(Spotlights, SpotTooLargeForAPictureIsTheEnginesRefusal) {
     EXPECT_EQ(screens[0]["text"], "ERROR : About|text [BB]");
 }
 
+// Squares wider than the screen draw their places from the whole unsigned range: far away,
+// and they stay away, bouncing back a step at a time. The run goes on as long as asked.
+TEST(Spotlights, SquaresWiderThanTheScreenStillRun) {
+    for (int mode : {0, 1}) {
+        SCOPED_TRACE(mode);
+        TempDir dir;
+        Options o;
+        o.Mode = mode;
+        o.Size = 300;
+        const PlayerRun run = RunWithShots(dir, Build(dir, o), {400});
+        ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
+        EXPECT_TRUE(Events(run.Trace, "error-screen").empty());
+        EXPECT_GE(EventTime(run.Trace, "exit"), 400);
+    }
+}
+
 } // namespace
 } // namespace qv::test
