@@ -17,6 +17,10 @@ void Spotlights(Player& player, int32_t mode) {
     RunSpotlights(player, static_cast<uint8_t>(mode));
 }
 
+void PainterSprite(Player& player, int32_t /*mode*/) {
+    RunPainterSprite(player);
+}
+
 void Video(Player& player, int32_t /*mode*/) {
     RunVideo(player, player.Media);
 }
@@ -30,7 +34,7 @@ const std::array<StyleEntry, 16> kStyles{{
     {6, &kTilesParams, 0, nullptr},
     {7, &kMeltingParams, 0, nullptr},
     {8, &kSpotlightsParams, 0, Spotlights},
-    {9, &kPainterParams, 0, nullptr},
+    {9, &kPainterParams, 0, PainterSprite},
     {10, &kScatteredParams, 0, nullptr},
     {11, &kVideoParams, 0, Video, StyleSound::Own},
     {12, &kRippleParams, 0, nullptr},

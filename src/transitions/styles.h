@@ -1,10 +1,13 @@
 #pragma once
 
+#include "transitions/vector_math.h"
+
 #include <cstdint>
 
 namespace qv {
 
 struct FrameContext;
+struct ShowContext;
 
 // The transition styles, one entry point each. A style reads its parameter block from
 // the show file (which stands at it when the style is called), loads its pictures into
@@ -44,5 +47,35 @@ SpotGeometry SpotlightsGeometry(int32_t speed, int32_t spotSize, int32_t zoomFac
 // and 0 everywhere else, whatever palette the window has realised. False once the engine
 // has failed.
 bool AddSpotMask(FrameContext& ctx, int32_t edge, int32_t margin, int32_t size, int32_t shape);
+
+// The painter sprite (id 9): a small animated figure flies over the desktop, then sweeps
+// the screen until the next picture of the list, tiled, shows everywhere; and so on.
+void RunPainterSprite(FrameContext& ctx);
+
+// Where the painter's square is and how it sweeps: state 0 is a diagonal run, 1 a sweep
+// along a side wall, 2 one along the top or the bottom; Left..Bottom bound what is still
+// unpainted.
+struct PainterSweep {
+    double X = 0.0; // the square's top-left corner on the screen
+    double Y = 0.0;
+    Vector2 V;     // pixels per frame
+    Vector2 Saved; // the velocity of the last frame in state 0
+    int32_t State = 0;
+    bool F1 = false; // state 1: reached the top; F2: then the bottom
+    bool F2 = false;
+    bool F3 = false; // state 2: reached the left; F4: then the right
+    bool F4 = false;
+    int32_t Target = 0; // the row (state 1) or column (state 2) that ends the sweep
+    int32_t Left = 0;
+    int32_t Right = 0;
+    int32_t Top = 0;
+    int32_t Bottom = 0;
+    int32_t Width = 0; // the square: the sprite with its margin of 16 on every side
+    int32_t Height = 0;
+    int32_t Step = 2; // v: the speed in pixels per frame
+};
+
+// One frame of the sweep state machine, on the position already moved.
+void StepSweep(ShowContext& ctx, PainterSweep& sweep);
 
 } // namespace qv

@@ -66,7 +66,7 @@ TEST(StyleRegistry, EveryTransitionIdThroughEveryReader) {
         {6, "Flying tiles", 0, false},
         {7, "Melting screen", 0, false},
         {8, "Spotlights and lenses", 0, true},
-        {9, "Painter sprite", 0, false},
+        {9, "Painter sprite", 0, true},
         {10, "Scattered pictures", 0, false},
         {11, "Video", 0, true},
         {12, "Ripple", 0, false},
