@@ -278,13 +278,7 @@ void Pairs(FrameContext& ctx, SpotlightsState& s) {
                 MergePictures(ctx, s.FirstSpotSlot + k, s.FirstSpotSlot + j, Offset(b.X, a.X),
                               Offset(b.Y, a.Y));
             } else if (DistanceSquared(a, b) < reach2) {
-                // The lenses fly apart, each tilted by up to 7 pixels.
-                const double bx = (b.X - a.X) + (NextRandom(ctx, 15) - 7);
-                const double by = (b.Y - a.Y) + (NextRandom(ctx, 15) - 7);
-                Normalise(s, b.V, bx, by);
-                const double ax = (a.X - b.X) + (NextRandom(ctx, 15) - 7);
-                const double ay = (a.Y - b.Y) + (NextRandom(ctx, 15) - 7);
-                Normalise(s, a.V, ax, ay);
+                SeparateLenses(ctx, {a.X, a.Y}, a.V, {b.X, b.Y}, b.V, Speed2(s));
             }
         }
     }
@@ -343,6 +337,17 @@ SpotGeometry SpotlightsGeometry(int32_t speed, int32_t spotSize, int32_t zoomFac
     g.ZoomOffset = g.Edge / 2 - (g.Edge / 2) / g.Zoom;
     g.ZoomEdge = g.Edge / g.Zoom;
     return g;
+}
+
+void SeparateLenses(ShowContext& ctx, const Vector2& at, Vector2& v, const Vector2& earlierAt,
+                    Vector2& earlierV, double speed) {
+    // The earlier lens first, each direction tilted by up to 7 pixels.
+    const double ex = (earlierAt.X - at.X) + (NextRandom(ctx, 15) - 7);
+    const double ey = (earlierAt.Y - at.Y) + (NextRandom(ctx, 15) - 7);
+    ScaleVector2({ex, ey}, kAxisX | kAxisY, earlierV, speed);
+    const double x = (at.X - earlierAt.X) + (NextRandom(ctx, 15) - 7);
+    const double y = (at.Y - earlierAt.Y) + (NextRandom(ctx, 15) - 7);
+    ScaleVector2({x, y}, kAxisX | kAxisY, v, speed);
 }
 
 bool AddSpotMask(FrameContext& ctx, int32_t edge, int32_t margin, int32_t size, int32_t shape) {

@@ -42,6 +42,12 @@ struct SpotGeometry {
 };
 SpotGeometry SpotlightsGeometry(int32_t speed, int32_t spotSize, int32_t zoomFactor);
 
+// Two colliding lenses fly apart at the given speed: the earlier lens (of the pair, in
+// spot order) away from the later one and the later away from the earlier, each direction
+// tilted by up to 7 pixels at random (four draws, the earlier lens's first).
+void SeparateLenses(ShowContext& ctx, const Vector2& at, Vector2& v, const Vector2& earlierAt,
+                    Vector2& earlierV, double speed);
+
 // Adds an edge x edge picture holding a spot's mask: 255 inside the shape (size pixels
 // across, margin pixels in from the top-left corner; other shape values draw the circle)
 // and 0 everywhere else, whatever palette the window has realised. False once the engine

@@ -4,6 +4,7 @@
 #include "transitions/style_kit.h"
 #include "transitions/styles.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -206,6 +207,48 @@ TEST(SpotlightsGeometry, SizesFromSpeedSizeAndZoom) {
         EXPECT_EQ(g.Reach, c.Reach);
         EXPECT_EQ(g.ZoomOffset, c.ZoomOffset);
         EXPECT_EQ(g.ZoomEdge, c.ZoomEdge);
+    }
+}
+
+// Colliding lenses fly apart at the unchanged speed 2 v, each pointing away from the other
+// up to a tilt of 7 pixels, with the earlier lens's two draws first.
+TEST(SeparateLenses, ApartAtTheUnchangedSpeed) {
+    MaskWorld w(32, GreyRamp());
+    FrameContext& ctx = *w.Ctx;
+    struct Case {
+        Vector2 Earlier, Later;
+    };
+    const Case cases[] = {
+        {{100, 100}, {130, 110}},
+        {{50, 80}, {20, 80}},
+        {{10, 10}, {10, 50}},
+        {{-16, 200}, {5, 180}},
+    };
+    for (const Case& c : cases) {
+        ctx.RandSeed = 777;
+        ShowContext copy(ctx.Os);
+        copy.RandSeed = 777;
+        const int32_t ex = NextRandom(copy, 15) - 7;
+        const int32_t ey = NextRandom(copy, 15) - 7;
+        const int32_t lx = NextRandom(copy, 15) - 7;
+        const int32_t ly = NextRandom(copy, 15) - 7;
+        Vector2 earlierV{3, 3};
+        Vector2 laterV{3, 3};
+        SeparateLenses(ctx, c.Later, laterV, c.Earlier, earlierV, 8.0);
+        EXPECT_EQ(ctx.RandSeed, copy.RandSeed);
+        EXPECT_NEAR(std::hypot(earlierV.X, earlierV.Y), 8.0, 1e-9);
+        EXPECT_NEAR(std::hypot(laterV.X, laterV.Y), 8.0, 1e-9);
+        const double dx = c.Later.X - c.Earlier.X;
+        const double dy = c.Later.Y - c.Earlier.Y;
+        // Along the tilted separation, exactly.
+        const double ux = -dx + ex;
+        const double uy = -dy + ey;
+        EXPECT_NEAR(earlierV.X * uy - earlierV.Y * ux, 0.0, 1e-9);
+        EXPECT_GT(earlierV.X * ux + earlierV.Y * uy, 0.0);
+        EXPECT_NEAR(laterV.X * (dy + ly) - laterV.Y * (dx + lx), 0.0, 1e-9);
+        // Away from each other.
+        EXPECT_LT(earlierV.X * dx + earlierV.Y * dy, 0.0);
+        EXPECT_GT(laterV.X * dx + laterV.Y * dy, 0.0);
     }
 }
 
