@@ -45,6 +45,14 @@ void ScatteredPictures(Player& player, int32_t /*mode*/) {
     RunScatteredPictures(player);
 }
 
+void Spotlights(Player& player, int32_t mode) {
+    RunSpotlights(player, static_cast<uint8_t>(mode));
+}
+
+void PainterSprite(Player& player, int32_t /*mode*/) {
+    RunPainterSprite(player);
+}
+
 void Video(Player& player, int32_t /*mode*/) {
     RunVideo(player, player.Media);
 }
@@ -57,15 +65,15 @@ const std::array<StyleEntry, 16> kStyles{{
     {5, &kFlyingParams, 0, FlyingPictures},
     {6, &kTilesParams, 0, FlyingTiles},
     {7, &kMeltingParams, 0, MeltingScreen},
-    {8, &kSpotlightsParams, 0, nullptr},
-    {9, &kPainterParams, 0, nullptr},
+    {8, &kSpotlightsParams, 0, Spotlights},
+    {9, &kPainterParams, 0, PainterSprite},
     {10, &kScatteredParams, 0, ScatteredPictures},
     {11, &kVideoParams, 0, Video, StyleSound::Own},
     {12, &kRippleParams, 0, Ripple},
     {13, &kSlideshowParams, 1, Slideshow},
     {14, &kSlideshowParams, 2, Slideshow},
     {15, &kParallaxParams, 0, nullptr},
-    {16, &kSpotlightsParams, 1, nullptr},
+    {16, &kSpotlightsParams, 1, Spotlights},
 }};
 
 } // namespace

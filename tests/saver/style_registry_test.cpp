@@ -65,15 +65,15 @@ TEST(StyleRegistry, EveryTransitionIdThroughEveryReader) {
         {5, "Flying pictures", 0, true},
         {6, "Flying tiles", 0, true},
         {7, "Melting screen", 0, true},
-        {8, "Spotlights and lenses", 0, false},
-        {9, "Painter sprite", 0, false},
+        {8, "Spotlights and lenses", 0, true},
+        {9, "Painter sprite", 0, true},
         {10, "Scattered pictures", 0, true},
         {11, "Video", 0, true},
         {12, "Ripple", 0, true},
         {13, "Slideshow", 1, true},
         {14, "Slideshow", 2, true},
         {15, "Parallax flight", 0, false},
-        {16, "Spotlights and lenses", 1, false},
+        {16, "Spotlights and lenses", 1, true},
         {17, nullptr, 0, false},
     };
     std::vector<int32_t> listed;
