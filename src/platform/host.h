@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/forms.h"
 #include "platform/host_options.h"
 #include "platform/surface.h"
 #include "platform/user.h"
@@ -59,6 +60,11 @@ public:
     virtual PasswordAnswer PasswordPrompt() = 0;
     // Runs a command for real; false when this host does not run commands.
     virtual bool RunCommand(std::string_view /*commandLine*/) { return false; }
+
+    // Forms (platform/forms.h): the host's realisation of a form, made when the form is
+    // made. A host without one leaves the form unseen; a modal run of it then ends at once,
+    // as if its close box had been used.
+    virtual std::unique_ptr<FormView> CreateFormView(Form& /*form*/) { return nullptr; }
 
     // The run is over: finish recordings. Throws PlatformError when a snapshot or the
     // recording could not be written, so that the run does not end as a success.
