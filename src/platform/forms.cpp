@@ -106,6 +106,10 @@ std::vector<std::string> SplitLines(std::string_view text) {
     return lines;
 }
 
+std::unique_ptr<FormView> Host::CreateFormView(Form& /*form*/) {
+    return nullptr;
+}
+
 Form::Form(Platform& os, std::string name, Size clientSize, HWND owner)
     : m_os(os), m_name(std::move(name)), m_client(clientSize), m_owner(owner) {
     m_view = m_os.Host().CreateFormView(*this);
@@ -415,6 +419,8 @@ void Form::Show() {
         MoveFocus(+1);
     }
     WindowManager& user = m_os.User();
+    // The window a modal run gives the foreground back to.
+    m_previousForeground = user.GetForegroundWindow();
     user.ShowWindow(m_wnd, SW_SHOW);
     user.SetForegroundWindow(m_wnd);
     if (m_view) {
@@ -450,7 +456,6 @@ ModalResult Form::Run(Modality modality) {
     }
     m_modality = modality;
     m_result = ModalResult::None;
-    const HWND before = user.GetForegroundWindow();
     // While a modal form is up the program's other windows take no input.
     std::vector<HWND> disabled;
     if (modality == Modality::Modal) {
@@ -480,7 +485,8 @@ ModalResult Form::Run(Modality modality) {
     for (HWND wnd : disabled) {
         user.EnableWindow(wnd, true);
     }
-    if (modality == Modality::Modal && before != 0 && user.IsWindow(before)) {
+    const HWND before = m_previousForeground;
+    if (modality == Modality::Modal && before != 0 && before != m_wnd && user.IsWindow(before)) {
         user.SetForegroundWindow(before);
     }
     return m_result == ModalResult::None ? ModalResult::Cancel : m_result;

@@ -210,6 +210,7 @@ private:
     Size m_client;
     HWND m_owner;
     HWND m_wnd = 0;
+    HWND m_previousForeground = 0;
     bool m_visible = false;
     bool m_running = false;
     Modality m_modality = Modality::MainForm;

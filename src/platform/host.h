@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/forms.h"
 #include "platform/host_options.h"
 #include "platform/surface.h"
 #include "platform/user.h"
@@ -10,6 +9,8 @@
 
 namespace qv {
 
+class Form;
+class FormView;
 class Platform;
 
 // The contract every display host fills in: what the portable platform cannot know by
@@ -64,7 +65,7 @@ public:
     // Forms (platform/forms.h): the host's realisation of a form, made when the form is
     // made. A host without one leaves the form unseen; a modal run of it then ends at once,
     // as if its close box had been used.
-    virtual std::unique_ptr<FormView> CreateFormView(Form& /*form*/) { return nullptr; }
+    virtual std::unique_ptr<FormView> CreateFormView(Form& form); // in forms.cpp
 
     // The run is over: finish recordings. Throws PlatformError when a snapshot or the
     // recording could not be written, so that the run does not end as a success.
