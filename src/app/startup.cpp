@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include "dialogs/about_box.h"
+#include "dialogs/settings_form.h"
 #include "platform/paths.h"
 #include "saver/saver.h"
 #include "saver/style_registry.h"
@@ -22,6 +24,19 @@ void TakeOver(Player& player, const ShowContext& ctx) {
     player.Show = ctx.Show;
     player.Run = ctx.Run;
     player.RandSeed = ctx.RandSeed;
+}
+
+// The settings role: the settings form as the main form, then the about box, created
+// hidden; the message loop runs until the main form closes.
+void RunSettings(ShowContext& ctx, Application& app) {
+    DialogContext dialogs(ctx.Os, app);
+    dialogs.Show = ctx.Show;
+    dialogs.Run = ctx.Run;
+    dialogs.RandSeed = ctx.RandSeed;
+    TCfgFrm settings(dialogs);
+    TfrmAbout about(dialogs);
+    settings.SetAboutBox(&about);
+    settings.Run();
 }
 
 } // namespace
@@ -116,6 +131,7 @@ int RunStartup(ShowContext& ctx) {
     } else {
         ctx.Run.SaverRole = static_cast<int32_t>(SaverRoleId::Settings);
         TraceRole(ctx, RoleName(SaverRoleId::Settings));
+        RunSettings(ctx, app);
         os.User().SetForegroundWindow(startForeground);
     }
 

@@ -9,6 +9,8 @@
 
 namespace qv {
 
+class Form;
+class FormView;
 class Platform;
 
 // What a host can do. The layers above ask this, never the host's name.
@@ -71,6 +73,11 @@ public:
     virtual PasswordAnswer PasswordPrompt() = 0;
     // Runs a command for real; false when this host does not run commands.
     virtual bool RunCommand(std::string_view /*commandLine*/) { return false; }
+
+    // Forms (platform/forms.h): the host's realisation of a form, made when the form is
+    // made. A host without one leaves the form unseen; a modal run of it then ends at once,
+    // as if its close box had been used.
+    virtual std::unique_ptr<FormView> CreateFormView(Form& form); // in forms.cpp
 
     // The run is over: finish recordings. Throws PlatformError when a snapshot or the
     // recording could not be written, so that the run does not end as a success.

@@ -109,6 +109,31 @@ TEST(Startup, RoleFromCommandLineAndExecutablePath) {
     }
 }
 
+TEST(Startup, SettingsRoleRunsTheSettingsFormUntilItClosesThenEnds) {
+    test::TempDir dir;
+    const fs::path exe = LinkPlayer(dir / "saver.scr");
+    WriteShow(dir / "saver.qdm");
+    test::WriteText(dir / "events.txt", "5 close\n");
+    const Outcome o = RunPlayer(exe, {"/c", "--events=" + (dir / "events.txt").string()},
+                                dir.Path(), dir / "root");
+    ASSERT_EQ(o.ExitCode, 0) << o.Err;
+    std::vector<std::string> order;
+    for (const auto& e : o.Trace) {
+        const std::string ev = e["ev"];
+        if (ev == "role" || ev == "form-show" || ev == "form-close" || ev == "exit") {
+            order.push_back(ev + (e.contains("form") ? " " + e["form"].get<std::string>() : ""));
+        }
+    }
+    // The about box is made hidden and stays so unless its button is used.
+    EXPECT_EQ(order, (std::vector<std::string>{"role", "form-show TCfgFrm", "form-close TCfgFrm",
+                                               "exit"}));
+    const auto shown = test::Events(o.Trace, "form-show");
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_FALSE(shown[0]["modal"].get<bool>()); // the main form
+    EXPECT_EQ(shown[0]["caption"], "Test");
+    EXPECT_EQ(test::Events(o.Trace, "form-close")[0]["t"], 5);
+}
+
 TEST(Startup, ArgumentZeroReachesTheProgramAsAWindowsPath) {
     test::TempDir dir;
     const fs::path exe = LinkPlayer(dir / "Saver.scr");

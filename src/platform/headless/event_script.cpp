@@ -90,8 +90,33 @@ std::string KeyDownArgs(const Words& args, ScriptEvent& ev) {
     return ev.Key != 0 ? std::string() : "unknown key '" + std::string(args[0]) + "'";
 }
 
-// The kinds of timed events. Dialog events (clicking or setting a control by name) join
-// this table when the dialogs exist.
+// A control of a shown form, by its name.
+std::string ControlArgs(const Words& args, ScriptEvent& ev) {
+    if (args.size() != 1) {
+        return "needs one control name";
+    }
+    ev.Control = std::string(args[0]);
+    return {};
+}
+
+std::string ControlValueArgs(const Words& args, ScriptEvent& ev, int32_t lo, int32_t hi,
+                             const char* what) {
+    if (args.size() != 2 || !ParseInt(args[1], lo, hi, &ev.Value)) {
+        return std::string("needs a control name and ") + what;
+    }
+    ev.Control = std::string(args[0]);
+    return {};
+}
+
+std::string ScrollArgs(const Words& args, ScriptEvent& ev) {
+    return ControlValueArgs(args, ev, -0x7FFFFFFF, 0x7FFFFFFF, "a position");
+}
+
+std::string CheckArgs(const Words& args, ScriptEvent& ev) {
+    return ControlValueArgs(args, ev, 0, 1, "0 or 1");
+}
+
+// The kinds of timed events.
 struct TimedKind {
     const char* Name;
     ScriptAction Action;
@@ -104,6 +129,9 @@ constexpr TimedKind kTimedKinds[] = {
     {"key-down", ScriptAction::KeyDown, &KeyDownArgs},
     {"close", ScriptAction::Close, &NoArgs},
     {"destroy-host", ScriptAction::DestroyHost, &NoArgs},
+    {"click", ScriptAction::Click, &ControlArgs},
+    {"scroll", ScriptAction::Scroll, &ScrollArgs},
+    {"check", ScriptAction::Check, &CheckArgs},
 };
 
 struct NamedKey {

@@ -17,6 +17,9 @@ enum class ScriptAction : uint8_t {
     KeyDown,     // Key (a virtual-key code)
     Close,       // WM_CLOSE to the saver window
     DestroyHost, // the virtual host window of a preview goes away
+    Click,       // Control of a shown form: the mouse moves onto it and clicks
+    Scroll,      // Control (a scroll bar) of a shown form is moved to Value
+    Check,       // Control (a check box) of a shown form is set to Value (0 or 1)
 };
 
 enum class MouseButton : uint8_t { Left, Right, Middle };
@@ -28,6 +31,8 @@ struct ScriptEvent {
     int32_t Y = 0;
     MouseButton Button = MouseButton::Left;
     uint32_t Key = 0;
+    std::string Control; // Click, Scroll, Check
+    int32_t Value = 0;
     int32_t Line = 0; // where it stands in the file, for messages
 };
 
@@ -41,7 +46,8 @@ struct EventScript {
 
 // Reads an events file's text. One event a line; '#' starts a comment; blank lines are
 // skipped. Timed events: "MS mouse-move X Y", "MS mouse-down [left|right|middle]",
-// "MS key-down NAME", "MS close", "MS destroy-host". Answers: "answer msgbox
+// "MS key-down NAME", "MS close", "MS destroy-host"; for forms "MS click CONTROL", "MS scroll
+// CONTROL POSITION", "MS check CONTROL 0|1". Answers: "answer msgbox
 // OK|CANCEL|YES|NO", "answer password accept|reject|cancel". Throws UsageError
 // "name:line: message" for the first malformed line.
 EventScript ParseEventScript(std::string_view text, const std::string& name);

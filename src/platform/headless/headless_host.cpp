@@ -210,6 +210,11 @@ void HeadlessHost::Deliver(const ScriptEvent& ev) {
     case ScriptAction::Close:
         PostInput("close", SaverWindow(), WM_CLOSE, 0, {});
         break;
+    case ScriptAction::Click:
+    case ScriptAction::Scroll:
+    case ScriptAction::Check:
+        DeliverFormEvent(ev);
+        break;
     case ScriptAction::DestroyHost:
         m_os->Trace().Emit("input",
                            {{"kind", "destroy-host"}, {"hwnd", m_hostAlive ? m_hostWnd : 0}});
@@ -229,7 +234,10 @@ void HeadlessHost::EndLikeUser() {
         }
     }
     Rect r;
-    if (target != 0 && user.GetWindowRect(target, &r)) {
+    if (target != 0 && FormViewOf(target) != nullptr) {
+        // A dialog is ended with its close box, not with a click somewhere on it.
+        PostInput("duration", target, WM_CLOSE, 0, {});
+    } else if (target != 0 && user.GetWindowRect(target, &r)) {
         m_mouse = {r.Left + r.Width() / 2, r.Top + r.Height() / 2};
         PostInput("duration", target, WM_LBUTTONDOWN, MK_LBUTTON, m_mouse);
         Point client = m_mouse;
@@ -328,6 +336,7 @@ void HeadlessHost::DrawWindow(HWND wnd, const Rect& clip) {
 PixelView HeadlessHost::ComposeView() {
     WindowManager& user = m_os->User();
     const Rect screen = m_screen.Bounds();
+    PaintForms();
     for (int32_t y = 0; y < screen.Bottom; ++y) {
         std::memcpy(m_screen.Row32(y), m_desktop.Row32(y), static_cast<size_t>(screen.Right) * 4);
     }

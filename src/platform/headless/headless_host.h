@@ -20,6 +20,8 @@ namespace qv {
 // of --host-size (at most the screen's), centred on the screen, which exists until the events file
 // says "destroy-host" or --duration is reached. Snapshots and recordings then show that window's
 // rectangle only.
+class HeadlessFormView;
+
 class HeadlessHost : public Host {
 public:
     // Reads the events file and the desktop image and creates the recording; throws
@@ -37,6 +39,7 @@ public:
     std::optional<Rect> ForeignWindow(HWND wnd) override;
     int MessageBoxAnswer(std::string_view text, std::string_view caption, uint32_t flags) override;
     PasswordAnswer PasswordPrompt() override;
+    std::unique_ptr<FormView> CreateFormView(Form& form) override;
     void Finish() override;
 
     static std::unique_ptr<Host> Create(const HostOptions& options);
@@ -48,8 +51,18 @@ public:
     HWND VirtualHostWindow() const { return m_hostWnd; }
     Point MousePosition() const { return m_mouse; }
 
+    // Forms (headless/forms.cpp): the views of the forms that exist, and whether any
+    // scripted input is still to come (timed events, or the --duration end).
+    void AddFormView(HeadlessFormView* view) { m_formViews.push_back(view); }
+    void RemoveFormView(HeadlessFormView* view);
+    bool InputPending() const;
+
 private:
     void Deliver(const ScriptEvent& ev);
+    void DeliverFormEvent(const ScriptEvent& ev);
+    const HeadlessFormView* FormViewOf(HWND wnd) const;
+    // Draws the forms whose look changed since they were last drawn.
+    void PaintForms();
     void EndLikeUser();
     void HostWindowGone();
     // The window a scripted close or key goes to: the topmost visible top-level window, or
@@ -80,6 +93,7 @@ private:
     GifRecorder m_gif;
     std::string m_failure; // the first snapshot or recording failure
     bool m_finished = false;
+    std::vector<HeadlessFormView*> m_formViews;
 };
 
 } // namespace qv

@@ -382,6 +382,9 @@ std::unique_ptr<SurfaceWindow> QtHost::MakeNativeWindow(HWND wnd) {
 }
 
 void QtHost::WindowShown(HWND wnd, bool visible) {
+    if (FormViewOf(wnd) != nullptr) {
+        return; // a form shows itself as a dialog
+    }
     auto it = m_windows.find(wnd);
     if (!visible) {
         if (it != m_windows.end()) {

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QApplication;
 class QTimer;
@@ -13,6 +14,7 @@ class QWindow;
 
 namespace qv {
 
+class QtFormView;
 class SurfaceWindow;
 
 // The real display host on Qt 6 (X11, and Wayland where it can).
@@ -60,6 +62,12 @@ public:
     std::optional<Rect> ForeignWindow(HWND wnd) override;
     int MessageBoxAnswer(std::string_view text, std::string_view caption, uint32_t flags) override;
     PasswordAnswer PasswordPrompt() override;
+    std::unique_ptr<FormView> CreateFormView(Form& form) override;
+
+    // Forms (qt/forms.cpp): their windows are Qt dialogs, not surface windows.
+    void AddFormView(QtFormView* view) { m_formViews.push_back(view); }
+    void RemoveFormView(QtFormView* view);
+    QtFormView* FormViewOf(HWND wnd) const;
 
     // The native window that shows a platform window, if it has one (tests).
     QWindow* NativeWindow(HWND wnd) const;
@@ -102,6 +110,8 @@ private:
     Rect m_foreignRect;
     std::chrono::steady_clock::time_point m_foreignChecked;
     std::unique_ptr<QWindow> m_foreignWindow;
+
+    std::vector<QtFormView*> m_formViews;
 };
 
 } // namespace qv
