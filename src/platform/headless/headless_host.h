@@ -3,6 +3,7 @@
 #include "platform/headless/event_script.h"
 #include "platform/headless/image_files.h"
 #include "platform/host.h"
+#include "platform/password_host.h"
 
 #include <memory>
 #include <string>
@@ -20,7 +21,11 @@ namespace qv {
 // of --host-size (at most the screen's), centred on the screen, which exists until the events file
 // says "destroy-host" or --duration is reached. Snapshots and recordings then show that window's
 // rectangle only.
-class HeadlessHost : public Host {
+//
+// The password component's prompts take the events file's "answer password type TEXT"
+// and "answer change-password ..." lines in order, each moving the virtual clock on by the
+// time it takes; without one left, a prompt is cancelled. Nothing is drawn for them.
+class HeadlessHost : public Host, public PasswordHost {
 public:
     // Reads the events file and the desktop image and creates the recording; throws
     // UsageError for what cannot be used.
@@ -36,6 +41,9 @@ public:
     std::optional<Rect> ForeignWindow(HWND wnd) override;
     int MessageBoxAnswer(std::string_view text, std::string_view caption, uint32_t flags) override;
     PasswordAnswer PasswordPrompt() override;
+    std::optional<std::string> AskPassword(HWND owner) override;
+    std::optional<ChangePasswordAnswer>
+    AskChangePassword(HWND owner, const ChangePasswordQuestion& question) override;
     void Finish() override;
 
     static std::unique_ptr<Host> Create(const HostOptions& options);
@@ -79,6 +87,7 @@ private:
     GifRecorder m_gif;
     std::string m_failure; // the first snapshot or recording failure
     bool m_finished = false;
+    bool m_verdictNoted = false;
 };
 
 } // namespace qv
