@@ -147,6 +147,7 @@ void HoldInputIfProtected(Player& player) {
     }
     try {
         if (ReadPasswordSetting(player.Os) == PasswordSetting::On) {
+            player.Os.Trace().Emit("input-hold", {{"hwnd", player.Run.SaverWnd}});
             host->HoldInput(player.Run.SaverWnd);
         }
     } catch (...) {

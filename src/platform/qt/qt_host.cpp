@@ -420,7 +420,7 @@ int QtHost::RunPrompt(QDialog& dialog) {
 
 std::optional<std::string> QtHost::AskPassword(HWND /*owner*/) {
     QDialog dialog;
-    dialog.setWindowTitle("Screen Saver");
+    dialog.setWindowTitle("Screen Saver Password");
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(new QLabel("This screen saver is protected by a password.\n"
                                  "Type the password to end it:",
