@@ -71,17 +71,20 @@ TEST(QtPassword, AProtectedSaverHoldsAllInputUntilTheRightPassword) {
     const std::string root = "--root=" + (dir / "root").string();
     WriteText(dir / "events.txt",
               "answer change-password new=Sesame-42 confirm=Sesame-42 protect=on\n");
-    ASSERT_EQ(
-        Run(dir / "show.scr",
-            {"/a", "1", "--display=headless", root, "--events=" + (dir / "events.txt").string()},
-            dir.Path())
-            .ExitCode,
-        0);
+    ASSERT_EQ(test::Run(dir / "show.scr",
+                        {"/a", "1", "--display=headless", root,
+                         "--events=" + (dir / "events.txt").string()},
+                        dir.Path())
+                  .ExitCode,
+              0);
 
     XServer x(320, 240);
     Child probe(QV_X_GRAB_PROBE, {}, XEnvironment(x));
     ASSERT_TRUE(probe.ReadLine(20000)) << probe.Errors();
-    // Before the saver, the other client can grab.
+    // Before the saver, the other client gets typed keys and can grab.
+    Xdotool(x, {"key", "x"});
+    probe.WriteLine("keys");
+    EXPECT_EQ(probe.ReadLine(10000), "keys 1");
     probe.WriteLine("grab");
     EXPECT_EQ(probe.ReadLine(10000), "pointer 0 keyboard 0");
 
@@ -96,7 +99,7 @@ TEST(QtPassword, AProtectedSaverHoldsAllInputUntilTheRightPassword) {
     EXPECT_EQ(probe.ReadLine(10000), "focused");
     Xdotool(x, {"key", "a", "b", "c"});
     probe.WriteLine("keys");
-    EXPECT_EQ(probe.ReadLine(10000), "keys 0");
+    EXPECT_EQ(probe.ReadLine(10000), "keys 1");
     probe.WriteLine("grab");
     EXPECT_EQ(probe.ReadLine(10000), "pointer 1 keyboard 1");
     EXPECT_EQ(player.Wait(0), std::nullopt) << player.Errors();
@@ -123,7 +126,7 @@ TEST(QtPassword, AProtectedSaverHoldsAllInputUntilTheRightPassword) {
     EXPECT_TRUE(AwaitTrace(trace, "password-verify", {{"result", "right"}}));
 
     probe.WriteLine("keys");
-    EXPECT_EQ(probe.ReadLine(10000), "keys 0");
+    EXPECT_EQ(probe.ReadLine(10000), "keys 1");
     // The saver let go: the other client can grab again.
     probe.WriteLine("grab");
     EXPECT_EQ(probe.ReadLine(10000), "pointer 0 keyboard 0");
