@@ -110,6 +110,7 @@ int RunStartup(ShowContext& ctx) {
     // The first test that holds wins: "A", then "P", then "S" or "/DEMO", then the path.
     if (a1.find('A') != std::string::npos) {
         TraceRole(ctx, "change-password");
+        ChangePassword(ctx);
     } else if (a1.find('P') != std::string::npos) {
         ctx.Run.SaverRole = static_cast<int32_t>(SaverRoleId::Preview);
         TraceRole(ctx, RoleName(SaverRoleId::Preview));

@@ -41,7 +41,7 @@ Platform::Platform(HostOptions options, std::unique_ptr<qv::Host> host)
     : m_options(std::move(options)),
       m_paths(m_options.Root.empty() ? DefaultPlatformRoot()
                                      : std::filesystem::path(m_options.Root)),
-      m_files(m_paths, &m_trace), m_profile(m_paths, &m_trace),
+      m_files(m_paths, &m_trace), m_profile(m_paths, &m_trace), m_registry(m_paths, &m_trace),
       m_clock(ClockMode(m_options, *host), StartTime(m_options), m_options.QuantumMs),
       m_host(std::move(host)) {
     m_trace.SetTimeSource([this] { return m_clock.GetTickCount(); });
@@ -52,13 +52,16 @@ Platform::Platform(HostOptions options, std::unique_ptr<qv::Host> host)
     m_gdi = std::make_unique<qv::Gdi>(*m_user, *m_host);
     m_media = std::make_unique<MediaDevices>(*m_user, m_clock, m_trace, m_paths);
     m_user->SetRoundHook([this] { m_media->Poll(); });
+    m_libraries = std::make_unique<qv::Libraries>(*this);
     m_args = m_options.Args;
     m_args[0] = ExecutableWindowsPath(m_args[0]);
     m_host->Attach(*this);
 }
 
 Platform::~Platform() {
-    // Media devices draw into windows: they go first.
+    // Components call back into the platform: they go first.
+    m_libraries.reset();
+    // Media devices draw into windows: they go next.
     m_user->SetRoundHook({});
     m_media.reset();
 }

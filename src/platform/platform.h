@@ -5,9 +5,11 @@
 #include "platform/gdi.h"
 #include "platform/host.h"
 #include "platform/host_options.h"
+#include "platform/library.h"
 #include "platform/media.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
+#include "platform/registry.h"
 #include "platform/trace.h"
 #include "platform/user.h"
 
@@ -31,6 +33,9 @@ public:
     const PathMap& Paths() const { return m_paths; }
     FileSystem& Files() { return m_files; }
     ProfileStore& Profile() { return m_profile; }
+    qv::Registry& Registry() { return m_registry; }
+    // LoadLibrary, GetProcAddress, FreeLibrary.
+    qv::Libraries& Libraries() { return *m_libraries; }
     qv::Clock& Clock() { return m_clock; }
     qv::Trace& Trace() { return m_trace; }
     qv::Host& Host() { return *m_host; }
@@ -60,11 +65,13 @@ private:
     qv::Trace m_trace;
     FileSystem m_files;
     ProfileStore m_profile;
+    qv::Registry m_registry;
     qv::Clock m_clock;
     std::unique_ptr<qv::Host> m_host;
     std::unique_ptr<WindowManager> m_user;
     std::unique_ptr<qv::Gdi> m_gdi;
     std::unique_ptr<MediaDevices> m_media;
+    std::unique_ptr<qv::Libraries> m_libraries;
     std::vector<std::string> m_args;
 };
 

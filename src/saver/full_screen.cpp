@@ -69,6 +69,7 @@ void RunFullScreen(Player& player) {
         player.Run.SaverWnd = player.SaverWindow->CreateWnd();
         user.SystemParametersInfo(SPI_SETSCREENSAVERRUNNING, 1);
         teardown.SaverRunning();
+        HoldInputIfProtected(player);
         player.MouseStartSet = false;
         player.Run.IsPreview = 0;
         player.Run.ScreenW = user.GetSystemMetrics(SM_CXSCREEN);

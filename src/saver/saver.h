@@ -23,8 +23,19 @@ void RunDispatcher(Player& player);
 // handler, and is then torn down normally.
 void StopOnException(Player& player);
 
-// The password check of a disturbed saver: without password protection it sets the stop
-// flag.
+// The password check of a disturbed saver: without password protection
+// ("ScreenSaveUsePassword" missing or 0 under HKEY_CURRENT_USER\Control Panel\desktop, or
+// PASSWORD.CPL not to be had) it sets the stop flag; with it, PASSWORD.CPL asks for the
+// password with the styles' clock paused, and only the right one sets the flag.
 void PasswordCheck(Player& player);
+
+// The change-password role ("/a HWND"): MPR.DLL's PwdChangePasswordA("SCRSAVE", HostWnd, 0,
+// 0) with HostWnd read from argument 2. Without argument 2 nothing happens; a missing
+// library or entry point is not reported.
+void ChangePassword(ShowContext& ctx);
+
+// While the full-screen saver is protected by a password, the host holds the keyboard and
+// the pointer for the saver window until it goes.
+void HoldInputIfProtected(Player& player);
 
 } // namespace qv

@@ -61,6 +61,7 @@ HWND TScreenSaverWindow::CreateWnd() {
 
 void TScreenSaverWindow::HandleException() {
     m_player.StopRequested = true;
+    m_player.Os.Trace().Emit("exception", {{"in", "message"}});
     m_player.Os.User().PostQuitMessage(0);
 }
 

@@ -55,7 +55,8 @@ TEST(EventScript, ReadsEveryKindInTimeOrderKeepingFileOrderForEqualTimes) {
     EXPECT_EQ(s.Timed[3].Y, -20);
     EXPECT_EQ(s.Timed[4].Button, MouseButton::Right);
     EXPECT_EQ(s.MessageBoxAnswers, (std::deque<int>{IDNO, IDOK}));
-    EXPECT_EQ(s.PasswordAnswers, (std::deque<PasswordAnswer>{PasswordAnswer::Reject}));
+    ASSERT_EQ(s.PasswordAnswers.size(), 1u);
+    EXPECT_EQ(s.PasswordAnswers[0].Answer, PasswordAnswer::Reject);
 }
 
 TEST(EventScript, MalformedLineIsAnErrorNamingFileAndLine) {

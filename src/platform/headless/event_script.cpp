@@ -170,13 +170,88 @@ constexpr NamedPassword kPasswordAnswers[] = {
     {"cancel", PasswordAnswer::Cancel},
 };
 
+constexpr const char* kAnswerForms =
+    "an answer is 'answer msgbox OK|CANCEL|YES|NO', 'answer password "
+    "accept|reject|cancel', 'answer password type TEXT [MS]' or 'answer change-password ...'";
+
+// The milliseconds a user takes over a prompt.
+constexpr int32_t kMaxPromptMs = 24 * 60 * 60 * 1000;
+
+std::string ParsePasswordAnswer(const Words& words, EventScript& script) {
+    ScriptedPassword answer;
+    if (words.size() >= 3 && EqualsNoCaseAscii(words[2], "type")) {
+        if (words.size() < 4 || words.size() > 5) {
+            return "a typed password is 'answer password type TEXT [MS]'";
+        }
+        if (words.size() == 5 && !ParseInt(words[4], 0, kMaxPromptMs, &answer.TakesMs)) {
+            return "the time a password takes is 0 to 86400000 ms, not '" + std::string(words[4]) +
+                   "'";
+        }
+        answer.Answer = PasswordAnswer::Accept;
+        answer.Typed = std::string(words[3]);
+        script.PasswordAnswers.push_back(std::move(answer));
+        return {};
+    }
+    if (words.size() != 3) {
+        return kAnswerForms;
+    }
+    for (const NamedPassword& a : kPasswordAnswers) {
+        if (EqualsNoCaseAscii(words[2], a.Name)) {
+            answer.Answer = a.Answer;
+            script.PasswordAnswers.push_back(std::move(answer));
+            return {};
+        }
+    }
+    return "password answer must be accept, reject, cancel or type TEXT, not '" +
+           std::string(words[2]) + "'";
+}
+
+std::string ParseChangeAnswer(const Words& words, EventScript& script) {
+    ScriptedChange answer;
+    if (words.size() == 3 && EqualsNoCaseAscii(words[2], "cancel")) {
+        answer.Cancel = true;
+        script.ChangeAnswers.push_back(std::move(answer));
+        return {};
+    }
+    for (size_t i = 2; i < words.size(); ++i) {
+        const std::string_view w = words[i];
+        const size_t eq = w.find('=');
+        const std::string_view field = w.substr(0, eq);
+        const std::string_view value = eq == std::string_view::npos ? "" : w.substr(eq + 1);
+        if (eq == std::string_view::npos) {
+            return "change-password fields are old=, new=, confirm=, protect= and ms=, not '" +
+                   std::string(w) + "'";
+        }
+        if (EqualsNoCaseAscii(field, "old")) {
+            answer.Old = value;
+        } else if (EqualsNoCaseAscii(field, "new")) {
+            answer.New = value;
+        } else if (EqualsNoCaseAscii(field, "confirm")) {
+            answer.Confirm = value;
+        } else if (EqualsNoCaseAscii(field, "protect") &&
+                   (EqualsNoCaseAscii(value, "on") || EqualsNoCaseAscii(value, "off"))) {
+            answer.Protect = EqualsNoCaseAscii(value, "on");
+        } else if (EqualsNoCaseAscii(field, "ms") &&
+                   ParseInt(value, 0, kMaxPromptMs, &answer.TakesMs)) {
+        } else {
+            return "change-password fields are old=, new=, confirm=, protect=on|off and ms=, "
+                   "not '" +
+                   std::string(w) + "'";
+        }
+    }
+    script.ChangeAnswers.push_back(std::move(answer));
+    return {};
+}
+
 // Returns what is wrong with an answer line, or an empty string.
 std::string ParseAnswer(const Words& words, EventScript& script) {
-    if (words.size() != 3) {
-        return "an answer is 'answer msgbox OK|CANCEL|YES|NO' or 'answer password "
-               "accept|reject|cancel'";
+    if (words.size() < 3) {
+        return kAnswerForms;
     }
     if (EqualsNoCaseAscii(words[1], "msgbox")) {
+        if (words.size() != 3) {
+            return kAnswerForms;
+        }
         for (const NamedAnswer& a : kMessageBoxAnswers) {
             if (EqualsNoCaseAscii(words[2], a.Name)) {
                 script.MessageBoxAnswers.push_back(a.Answer);
@@ -186,16 +261,12 @@ std::string ParseAnswer(const Words& words, EventScript& script) {
         return "msgbox answer must be OK, CANCEL, YES or NO, not '" + std::string(words[2]) + "'";
     }
     if (EqualsNoCaseAscii(words[1], "password")) {
-        for (const NamedPassword& a : kPasswordAnswers) {
-            if (EqualsNoCaseAscii(words[2], a.Name)) {
-                script.PasswordAnswers.push_back(a.Answer);
-                return {};
-            }
-        }
-        return "password answer must be accept, reject or cancel, not '" + std::string(words[2]) +
-               "'";
+        return ParsePasswordAnswer(words, script);
     }
-    return "unknown prompt '" + std::string(words[1]) + "' (msgbox or password)";
+    if (EqualsNoCaseAscii(words[1], "change-password")) {
+        return ParseChangeAnswer(words, script);
+    }
+    return "unknown prompt '" + std::string(words[1]) + "' (msgbox, password or change-password)";
 }
 
 std::string ParseTimed(const Words& words, int32_t line, EventScript& script) {

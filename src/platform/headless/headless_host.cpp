@@ -426,9 +426,46 @@ PasswordAnswer HeadlessHost::PasswordPrompt() {
     if (m_script.PasswordAnswers.empty()) {
         return PasswordAnswer::Cancel;
     }
-    const PasswordAnswer answer = m_script.PasswordAnswers.front();
+    ScriptedPassword answer = std::move(m_script.PasswordAnswers.front());
     m_script.PasswordAnswers.pop_front();
-    return answer;
+    // Typed text is for the password component, which judges it; this dialog cannot.
+    return answer.Typed ? PasswordAnswer::Reject : answer.Answer;
+}
+
+std::optional<std::string> HeadlessHost::AskPassword(HWND /*owner*/) {
+    if (m_script.PasswordAnswers.empty()) {
+        return std::nullopt;
+    }
+    ScriptedPassword answer = std::move(m_script.PasswordAnswers.front());
+    m_script.PasswordAnswers.pop_front();
+    if (m_os) {
+        m_os->Clock().Advance(static_cast<uint32_t>(answer.TakesMs));
+    }
+    if (!answer.Typed && answer.Answer == PasswordAnswer::Accept && !m_verdictNoted) {
+        m_verdictNoted = true;
+        std::fprintf(stderr,
+                     "events: 'answer password accept' types nothing into the "
+                     "password prompt (use 'answer password type TEXT'); it is cancelled\n");
+    }
+    return std::move(answer.Typed);
+}
+
+std::optional<ChangePasswordAnswer>
+HeadlessHost::AskChangePassword(HWND /*owner*/, const ChangePasswordQuestion& question) {
+    if (m_script.ChangeAnswers.empty()) {
+        return std::nullopt;
+    }
+    ScriptedChange answer = std::move(m_script.ChangeAnswers.front());
+    m_script.ChangeAnswers.pop_front();
+    if (m_os) {
+        m_os->Clock().Advance(static_cast<uint32_t>(answer.TakesMs));
+    }
+    if (answer.Cancel) {
+        return std::nullopt;
+    }
+    return ChangePasswordAnswer{std::move(answer.Old), std::move(answer.New),
+                                std::move(answer.Confirm),
+                                answer.Protect.value_or(question.UsePassword)};
 }
 
 void HeadlessHost::Finish() {

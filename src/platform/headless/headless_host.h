@@ -3,12 +3,15 @@
 #include "platform/headless/event_script.h"
 #include "platform/headless/image_files.h"
 #include "platform/host.h"
+#include "platform/password_host.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace qv {
+
+class HeadlessFormView;
 
 // The virtual display host: every window is a surface in memory, a desktop image stands
 // for the user's desktop, input and answers come from an events file, and snapshots and
@@ -20,9 +23,11 @@ namespace qv {
 // of --host-size (at most the screen's), centred on the screen, which exists until the events file
 // says "destroy-host" or --duration is reached. Snapshots and recordings then show that window's
 // rectangle only.
-class HeadlessFormView;
-
-class HeadlessHost : public Host {
+//
+// The password component's prompts take the events file's "answer password type TEXT"
+// and "answer change-password ..." lines in order, each moving the virtual clock on by the
+// time it takes; without one left, a prompt is cancelled. Nothing is drawn for them.
+class HeadlessHost : public Host, public PasswordHost {
 public:
     // Reads the events file and the desktop image and creates the recording; throws
     // UsageError for what cannot be used.
@@ -40,6 +45,9 @@ public:
     int MessageBoxAnswer(std::string_view text, std::string_view caption, uint32_t flags) override;
     PasswordAnswer PasswordPrompt() override;
     std::unique_ptr<FormView> CreateFormView(Form& form) override;
+    std::optional<std::string> AskPassword(HWND owner) override;
+    std::optional<ChangePasswordAnswer>
+    AskChangePassword(HWND owner, const ChangePasswordQuestion& question) override;
     void Finish() override;
 
     static std::unique_ptr<Host> Create(const HostOptions& options);
@@ -94,6 +102,7 @@ private:
     std::string m_failure; // the first snapshot or recording failure
     bool m_finished = false;
     std::vector<HeadlessFormView*> m_formViews;
+    bool m_verdictNoted = false;
 };
 
 } // namespace qv

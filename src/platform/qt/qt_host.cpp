@@ -6,11 +6,18 @@
 #include "platform/qt/x11_query.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
 #include <algorithm>
@@ -43,6 +50,29 @@ constexpr int64_t kLargeDamagePixels = 64 * 1024;
 // How often the preview's host window is asked for, at most: a round trip to the display
 // every round would cost more than the rest of an idle round.
 constexpr auto kForeignCheckInterval = std::chrono::milliseconds(10);
+
+// How long a held grab is tried for before the failure is reported, and how often it is
+// asked for again while held.
+constexpr auto kGrabPatience = std::chrono::milliseconds(2000);
+constexpr auto kGrabInterval = std::chrono::milliseconds(250);
+
+// The longest text a password box takes.
+constexpr int kPasswordMaxLength = 255;
+
+// A line edit's text as bytes, and the edit wiped.
+std::string TakeText(QLineEdit* edit) {
+    const QByteArray bytes = edit->text().toUtf8();
+    std::string text(bytes.constData(), static_cast<size_t>(bytes.size()));
+    edit->clear();
+    return text;
+}
+
+QLineEdit* PasswordEdit(QWidget* parent) {
+    auto* edit = new QLineEdit(parent);
+    edit->setEchoMode(QLineEdit::Password);
+    edit->setMaxLength(kPasswordMaxLength);
+    return edit;
+}
 
 // The size a --windowed window gets without a size: 1024 x 768, made smaller where the
 // screen's free area is smaller.
@@ -283,6 +313,7 @@ void QtHost::DeliverInput() {
     const bool waited = std::exchange(m_waited, false);
     // A wake-up may be the preview's host window going away.
     CheckForeignWindow(waited);
+    KeepInputHeld();
     if (!m_os->Clock().IsVirtual()) {
         const Pending pending = PendingDrawing();
         if (!pending.Any) {
@@ -329,7 +360,157 @@ void QtHost::WindowCreated(HWND /*wnd*/) {
 }
 
 void QtHost::WindowDestroyed(HWND wnd) {
+    if (wnd == m_held) {
+        if (xcb_connection_t* c = X11Connection(); c && m_grabbed) {
+            xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+            xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
+            xcb_flush(c);
+        }
+        m_held = 0;
+        m_grabbed = false;
+    }
     m_windows.erase(wnd);
+}
+
+bool QtHost::Grab(uint32_t keyboard) {
+    xcb_connection_t* c = X11Connection();
+    QWindow* held = NativeWindow(m_held);
+    if (!c || !held || keyboard == 0) {
+        return false;
+    }
+    const auto pointerWindow = static_cast<xcb_window_t>(held->winId());
+    // Owner events: the program's own windows (the prompt) get their input as usual; every
+    // other window gets none.
+    const xcb_grab_keyboard_cookie_t kc = xcb_grab_keyboard(
+        c, 1, keyboard, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    const uint16_t mask =
+        XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION;
+    const xcb_grab_pointer_cookie_t pc =
+        xcb_grab_pointer(c, 1, pointerWindow, mask, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                         XCB_NONE, XCB_NONE, XCB_CURRENT_TIME);
+    xcb_grab_keyboard_reply_t* kr = xcb_grab_keyboard_reply(c, kc, nullptr);
+    xcb_grab_pointer_reply_t* pr = xcb_grab_pointer_reply(c, pc, nullptr);
+    const bool ok =
+        kr && pr && kr->status == XCB_GRAB_STATUS_SUCCESS && pr->status == XCB_GRAB_STATUS_SUCCESS;
+    std::free(kr);
+    std::free(pr);
+    return ok;
+}
+
+void QtHost::HoldInput(HWND wnd) {
+    m_held = wnd;
+    m_grabbed = false;
+    m_holdSince = std::chrono::steady_clock::now();
+    m_grabChecked = {};
+    KeepInputHeld();
+}
+
+void QtHost::KeepInputHeld() {
+    if (m_held == 0) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_grabChecked < kGrabInterval) {
+        return;
+    }
+    m_grabChecked = now;
+    QWindow* held = NativeWindow(m_held);
+    m_grabbed = held && Grab(static_cast<uint32_t>(held->winId()));
+    if (!m_grabbed && !m_grabNoted && now - m_holdSince >= kGrabPatience) {
+        m_grabNoted = true;
+        std::fprintf(stderr, "quorvex: cannot hold the keyboard and mouse (another program has "
+                             "them); other programs still get input while the saver runs\n");
+    }
+}
+
+int QtHost::RunPrompt(QDialog& dialog) {
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+    dialog.setModal(true);
+    QTimer grabber;
+    int tries = 0;
+    if (m_held) {
+        // The keyboard grab moves to the prompt once it is on the screen.
+        QObject::connect(&grabber, &QTimer::timeout, [&] {
+            QWindow* w = dialog.windowHandle();
+            if ((w && w->isExposed() && Grab(static_cast<uint32_t>(dialog.winId()))) ||
+                ++tries > 100) {
+                grabber.stop();
+            }
+        });
+        grabber.start(20);
+    }
+    QTimer::singleShot(0, &dialog, [&dialog] {
+        dialog.activateWindow();
+        dialog.raise();
+    });
+    const int result = dialog.exec();
+    grabber.stop();
+    if (m_held) {
+        m_grabChecked = {};
+        KeepInputHeld();
+    }
+    return result;
+}
+
+std::optional<std::string> QtHost::AskPassword(HWND /*owner*/) {
+    QDialog dialog;
+    dialog.setWindowTitle("Screen Saver Password");
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel("This screen saver is protected by a password.\n"
+                                 "Type the password to end it:",
+                                 &dialog));
+    QLineEdit* edit = PasswordEdit(&dialog);
+    edit->setObjectName("edtPassword");
+    layout->addWidget(edit);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    layout->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    edit->setFocus();
+    const bool ok = RunPrompt(dialog) == QDialog::Accepted;
+    std::string text = TakeText(edit);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+std::optional<ChangePasswordAnswer>
+QtHost::AskChangePassword(HWND /*owner*/, const ChangePasswordQuestion& question) {
+    QDialog dialog;
+    dialog.setWindowTitle("Change Password");
+    auto* form = new QFormLayout(&dialog);
+    QLineEdit* old = nullptr;
+    if (question.HasOld) {
+        old = PasswordEdit(&dialog);
+        old->setObjectName("edtOld");
+        form->addRow("&Old password:", old);
+    }
+    QLineEdit* fresh = PasswordEdit(&dialog);
+    fresh->setObjectName("edtNew");
+    form->addRow("&New password:", fresh);
+    QLineEdit* confirm = PasswordEdit(&dialog);
+    confirm->setObjectName("edtConfirm");
+    form->addRow("&Confirm new password:", confirm);
+    auto* use = new QCheckBox("&Protect the screen saver with this password", &dialog);
+    use->setObjectName("chkUsePassword");
+    use->setChecked(question.UsePassword);
+    form->addRow(use);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    form->addRow(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    (old ? old : fresh)->setFocus();
+    const bool ok = RunPrompt(dialog) == QDialog::Accepted;
+    ChangePasswordAnswer answer;
+    answer.Old = old ? TakeText(old) : std::string();
+    answer.New = TakeText(fresh);
+    answer.Confirm = TakeText(confirm);
+    answer.UsePassword = use->isChecked();
+    if (!ok) {
+        return std::nullopt;
+    }
+    return answer;
 }
 
 std::unique_ptr<SurfaceWindow> QtHost::MakeNativeWindow(HWND wnd) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/host.h"
+#include "platform/password_host.h"
 
 #include <chrono>
 #include <map>
@@ -9,6 +10,7 @@
 #include <vector>
 
 class QApplication;
+class QDialog;
 class QTimer;
 class QWindow;
 
@@ -39,7 +41,12 @@ class SurfaceWindow;
 //
 // The application object is a QApplication, so that message boxes and the dialog roles'
 // forms (Qt Widgets) run on the same object as the saver windows.
-class QtHost : public Host {
+//
+// Password: the password component's prompt and change form are Qt dialogs on top of
+// everything. While a protected saver runs its window holds the X keyboard and pointer
+// grabs, so no other program receives input; the prompt takes the keyboard grab while it is
+// shown. A grab that cannot be had is reported once on standard error and the saver runs on.
+class QtHost : public Host, public PasswordHost {
 public:
     // Opens the display; throws UsageError when there is none.
     explicit QtHost(const HostOptions& options);
@@ -69,6 +76,11 @@ public:
     void RemoveFormView(QtFormView* view);
     QtFormView* FormViewOf(HWND wnd) const;
 
+    std::optional<std::string> AskPassword(HWND owner) override;
+    std::optional<ChangePasswordAnswer>
+    AskChangePassword(HWND owner, const ChangePasswordQuestion& question) override;
+    void HoldInput(HWND wnd) override;
+
     // The native window that shows a platform window, if it has one (tests).
     QWindow* NativeWindow(HWND wnd) const;
 
@@ -85,6 +97,14 @@ private:
     Pending PendingDrawing();
     // Lets Qt deliver events, waiting up to ms for the first one.
     void WaitForEvents(int ms);
+    // The held grabs: asked for again now and then (a window not yet on the screen cannot
+    // have them, and another program may hold them for a moment).
+    void KeepInputHeld();
+    // Grabs the keyboard (for `keyboard`) and the pointer (for the held window); true when
+    // both are ours.
+    bool Grab(uint32_t keyboard);
+    // Runs a modal dialog with the keyboard grab on it while it is shown.
+    int RunPrompt(QDialog& dialog);
 
     HostOptions m_options;
     Platform* m_os = nullptr;
@@ -103,6 +123,13 @@ private:
     Cursor m_cursor = Cursor::Arrow;
     bool m_overrideCursor = false;
     bool m_passwordNoted = false;
+
+    // The window that holds keyboard and pointer while a protected saver runs.
+    HWND m_held = 0;
+    bool m_grabbed = false;
+    bool m_grabNoted = false;
+    std::chrono::steady_clock::time_point m_holdSince;
+    std::chrono::steady_clock::time_point m_grabChecked;
 
     // The preview's foreign host window.
     HWND m_foreign = 0;
