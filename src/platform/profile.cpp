@@ -34,9 +34,9 @@ struct IniText {
     std::vector<std::string_view> Lines; // without line ends
     std::list<std::string> Added;
     std::string Eol = "\n";
-    // Missing: no file (a write creates it). Unusable: a file is there that is not a
-    // regular file or is larger than kMaxProfileBytes; reads see it as missing and writes
-    // leave it alone.
+    // Ok, Missing (a write creates the file), or what makes the file unusable (not a
+    // regular file, larger than kMaxProfileBytes, unreadable): reads then see it as missing
+    // and writes leave it alone.
     WholeFile::StatusCode Status = WholeFile::Missing;
 
     std::string_view Add(std::string line) { return Added.emplace_back(std::move(line)); }
