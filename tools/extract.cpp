@@ -20,7 +20,16 @@ void Extract(std::span<const uint8_t> file, const std::vector<TableEntry>& entri
             result.Problems.push_back(std::string(name) + " not written: " + e.Record.Problem);
             continue;
         }
-        WritePng(dir / name, *picture);
+        // One picture that cannot be written does not stop the others.
+        try {
+            WritePng(dir / name, *picture);
+        } catch (const ToolError& e) {
+            std::error_code ignored;
+            std::filesystem::remove(dir / name, ignored);
+            result.Problems.push_back(std::string(name) + " not written: " + e.what());
+            result.WriteFailed = true;
+            continue;
+        }
         result.Written.push_back(dir / name);
     }
 }

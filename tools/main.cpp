@@ -2,6 +2,7 @@
 
 #include "clock_command.h"
 #include "extract.h"
+#include "platform/files.h"
 #include "show_build.h"
 #include "show_info.h"
 #include "style_list.h"
@@ -20,11 +21,18 @@ namespace {
 using Args = std::vector<std::string>;
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    // By the file's size, and only a regular file: a FIFO or /dev/zero is refused. Offsets
+    // in a show file are int32, so nothing larger is a show.
+    WholeFile file = ReadRegularFile(path, 0x7FFFFFFF);
+    if (file.Status == WholeFile::NotRegular || file.Status == WholeFile::TooLarge) {
+        throw IoError(
+            "cannot read '" + path + "': " +
+            (file.Status == WholeFile::TooLarge ? "larger than 2 GiB" : "not a regular file"));
+    }
+    if (file.Status != WholeFile::Ok) {
         throw IoError("cannot read '" + path + "'");
     }
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return {file.Bytes.begin(), file.Bytes.end()};
 }
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -114,6 +122,11 @@ int Info(const Args& args) {
     const std::vector<uint8_t> bytes = ReadBytes(p.Positional[0]);
     const bool manifest = HasFlag(p, "--manifest");
     const auto info = DescribeShow(bytes, manifest ? InfoView::Manifest : InfoView::Player);
+    if (manifest) {
+        if (const auto problem = ManifestRoundTripProblem(info)) {
+            throw IoError("info: no manifest can stand for '" + p.Positional[0] + "': " + *problem);
+        }
+    }
     if (manifest || HasFlag(p, "--json")) {
         std::cout << info.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     } else {
@@ -136,7 +149,7 @@ int Extract(const Args& args) {
     for (const std::string& problem : result.Problems) {
         std::fprintf(stderr, "quorvex-show: %s\n", problem.c_str());
     }
-    return 0;
+    return result.WriteFailed ? kExitIo : 0;
 }
 
 int Styles(const Args& args) {

@@ -28,6 +28,9 @@ void WritePng(const std::filesystem::path& file, const IndexedPicture& picture) 
         throw IoError("cannot write '" + file.string() + "'");
     }
     png_init_io(png, out.get());
+    // The format allows 2^31 - 1 pixels a side; libpng's default cap of a million is for
+    // readers and would refuse pictures the player shows (a 4194304 x 1 strip, say).
+    png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
     png_set_IHDR(png, info, static_cast<png_uint_32>(picture.Width),
                  static_cast<png_uint_32>(picture.Height), 8, PNG_COLOR_TYPE_PALETTE,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);

@@ -3,6 +3,8 @@
 #include "ansi_text.h"
 #include "show/show_file.h"
 #include "show/show_reader.h"
+#include "show_build.h"
+#include "tool_error.h"
 
 #include <sstream>
 
@@ -236,6 +238,29 @@ nlohmann::ordered_json DescribeShow(std::span<const uint8_t> file, InfoView view
     info["Warnings"] = layout.Warnings;
     j["Info"] = std::move(info);
     return j;
+}
+
+std::optional<std::string> ManifestRoundTripProblem(const nlohmann::ordered_json& manifest) {
+    BuildResult built;
+    try {
+        built = BuildShow(nlohmann::json::parse(manifest.dump()), {});
+    } catch (const ToolError& e) {
+        return std::string("build would refuse it: ") + e.what();
+    }
+    // The manifest leaves the pictures out, so only the fields are compared.
+    Json again = DescribeShow(built.Bytes, InfoView::Manifest);
+    Json fields = manifest;
+    again.erase("Info");
+    fields.erase("Info");
+    if (again != fields) {
+        for (const auto& [key, value] : fields.items()) {
+            if (!again.contains(key) || again[key] != value) {
+                return "the rebuilt file would read " + key + " differently";
+            }
+        }
+        return std::string("the rebuilt file would read differently");
+    }
+    return std::nullopt;
 }
 
 std::string FormatShowInfo(const nlohmann::ordered_json& info) {

@@ -49,6 +49,11 @@ enum class InfoView {
 // (style, sizes, problems). The Manifest view leaves out picture descriptions.
 nlohmann::ordered_json DescribeShow(std::span<const uint8_t> file, InfoView view);
 
+// Why a Manifest view cannot stand for the file, or nothing when `quorvex-show build` takes
+// it and the rebuilt file reads back with the same fields. A damaged file's fields may hold
+// what no manifest can give (a missing block, values build refuses).
+std::optional<std::string> ManifestRoundTripProblem(const nlohmann::ordered_json& manifest);
+
 // The same document as readable text.
 std::string FormatShowInfo(const nlohmann::ordered_json& info);
 

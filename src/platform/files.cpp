@@ -34,18 +34,30 @@ HFILE FileSystem::CreateFile(std::string_view name, FileAccess access, FileCreat
     if (path.empty()) {
         return INVALID_FILE;
     }
-    int flags = O_CLOEXEC;
+    // Only regular files are files here: a FIFO or a device behaves as a missing file, and
+    // none is ever opened in a way that could block.
+    struct stat st {};
+    int flags = O_CLOEXEC | O_NONBLOCK;
     if (creation == FileCreation::CreateAlways) {
-        flags |= O_RDWR | O_CREAT | O_TRUNC;
+        // Files we create are ours: a symlink in their place is not followed, and nothing is
+        // truncated before it is known to be a regular file.
+        if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+            return INVALID_FILE;
+        }
+        flags |= O_RDWR | O_CREAT | O_NOFOLLOW;
     } else {
+        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            return INVALID_FILE;
+        }
         flags |= access == FileAccess::ReadWrite ? O_RDWR : O_RDONLY;
     }
     const int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) {
         return INVALID_FILE;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
+        (creation == FileCreation::CreateAlways && ::ftruncate(fd, 0) != 0)) {
         ::close(fd);
         return INVALID_FILE;
     }
@@ -144,6 +156,51 @@ bool FileSystem::FileExists(std::string_view name) const {
     const auto path = m_paths.Resolve(name);
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+} // namespace qv
+
+namespace qv {
+
+WholeFile ReadRegularFile(const std::filesystem::path& path, size_t maxBytes) {
+    WholeFile result;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        result.Status = errno == ENOENT || errno == ENOTDIR ? WholeFile::Missing : WholeFile::Error;
+        return result;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        result.Status = WholeFile::Error;
+    } else if (!S_ISREG(st.st_mode)) {
+        result.Status = WholeFile::NotRegular;
+    } else if (static_cast<uint64_t>(st.st_size) > maxBytes) {
+        result.Status = WholeFile::TooLarge;
+    } else {
+        // The size the file has now is all that is read, even if it grows meanwhile.
+        result.Bytes.resize(static_cast<size_t>(st.st_size));
+        size_t done = 0;
+        while (done < result.Bytes.size()) {
+            const ssize_t n = ::read(fd, result.Bytes.data() + done, result.Bytes.size() - done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                result.Status = WholeFile::Error;
+                break;
+            }
+            if (n == 0) {
+                break;
+            }
+            done += static_cast<size_t>(n);
+        }
+        result.Bytes.resize(done);
+    }
+    ::close(fd);
+    if (result.Status != WholeFile::Ok) {
+        result.Bytes.clear();
+    }
+    return result;
 }
 
 } // namespace qv

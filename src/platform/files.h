@@ -29,7 +29,9 @@ public:
     FileSystem& operator=(const FileSystem&) = delete;
 
     // CreateFileA: OpenExisting fails when the file is missing; CreateAlways creates or
-    // truncates it (and always opens for reading and writing).
+    // truncates it (and always opens for reading and writing). Anything that is not a
+    // regular file (a FIFO, a device, a directory) counts as missing and is never opened
+    // in a way that blocks; CreateAlways does not follow a symlink in the file's place.
     HFILE CreateFile(std::string_view name, FileAccess access, FileCreation creation);
     // ReadFile: the number of bytes read (0 at the end of the file), or -1 on error.
     int32_t ReadFile(HFILE file, void* buffer, int32_t count);
@@ -58,5 +60,17 @@ private:
     std::map<HFILE, Open> m_open;
     HFILE m_next = 3;
 };
+
+// A whole file read in one go, for the small text and data files the program reads (profile
+// files, events files, show files in the show tool).
+struct WholeFile {
+    enum StatusCode { Ok, Missing, NotRegular, TooLarge, Error };
+    StatusCode Status = Ok;
+    std::string Bytes;
+};
+
+// Reads a regular file of at most maxBytes, by the size it has when opened. A FIFO or a
+// device is reported as NotRegular without a read that could block or never end.
+WholeFile ReadRegularFile(const std::filesystem::path& path, size_t maxBytes);
 
 } // namespace qv

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qv {
@@ -30,7 +31,32 @@ std::filesystem::path MarkerPath(const std::filesystem::path& root, std::string_
     return root / "run" / name;
 }
 
+// Opens the marker file without following a symlink at either of the two names that are
+// ours ("run" and the marker) and without blocking on a FIFO; only a regular file will do.
+int OpenMarker(const std::filesystem::path& path, int flags) {
+    const int dir =
+        ::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir < 0) {
+        return -1;
+    }
+    const int fd =
+        ::openat(dir, path.filename().c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    ::close(dir);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 } // namespace
+
+std::filesystem::path InstanceMarker::PathFor(const std::filesystem::path& root,
+                                              std::string_view className,
+                                              std::string_view caption) {
+    return MarkerPath(root, className, caption);
+}
 
 InstanceMarker::~InstanceMarker() {
     Release();
@@ -55,7 +81,7 @@ bool InstanceMarker::Claim(const std::filesystem::path& root, std::string_view c
     std::error_code ec;
     std::filesystem::create_directories(root / "run", ec);
     const auto path = MarkerPath(root, className, caption);
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = OpenMarker(path, O_RDWR | O_CREAT);
     if (fd < 0) {
         return false;
     }
@@ -77,7 +103,7 @@ void InstanceMarker::Release() {
 bool InstanceMarker::IsHeld(const std::filesystem::path& root, std::string_view className,
                             std::string_view caption) {
     const auto path = MarkerPath(root, className, caption);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = OpenMarker(path, O_RDONLY);
     if (fd < 0) {
         return false;
     }

@@ -1,7 +1,14 @@
 #include "platform/paths.h"
 
+#include <climits>
 #include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
+#include <vector>
 
 namespace qv {
 
@@ -39,7 +46,38 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 PathMap::PathMap(fs::path root) : m_root(std::move(root)) {}
 
+namespace {
+
+// The entry of the directory dirFd whose name equals `name` ignoring ASCII case, if any.
+std::optional<std::string> MatchNoCase(int dirFd, std::string_view name) {
+    const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::optional<std::string> found;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view entryName(entry->d_name);
+        if (entryName != "." && entryName != ".." && EqualsNoCase(entryName, name)) {
+            found = std::string(entryName);
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
+} // namespace
+
 fs::path PathMap::Resolve(std::string_view windowsPath) const {
+    // No file system takes a longer name: refused before any work, as "nothing there".
+    if (windowsPath.size() >= PATH_MAX) {
+        return {};
+    }
     std::string_view rest = windowsPath;
     fs::path base;
     if (rest.size() >= 2 && rest[1] == ':') {
@@ -58,8 +96,10 @@ fs::path PathMap::Resolve(std::string_view windowsPath) const {
         }
     }
 
-    fs::path out = base;
-    bool exists = true; // Once a component is missing, later ones are taken as written.
+    // "." and ".." are taken lexically, as Windows does, in one pass over the name; ".."
+    // beyond the first component climbs out of the base.
+    std::vector<std::string_view> parts;
+    size_t climb = 0;
     size_t pos = 0;
     while (pos <= rest.size()) {
         size_t next = rest.find_first_of("\\/", pos);
@@ -72,26 +112,58 @@ fs::path PathMap::Resolve(std::string_view windowsPath) const {
             continue;
         }
         if (part == "..") {
-            out = out.parent_path();
+            if (parts.empty()) {
+                ++climb;
+            } else {
+                parts.pop_back();
+            }
             continue;
         }
-        fs::path candidate = out / std::string(part);
-        std::error_code ec;
-        if (exists && !fs::exists(fs::symlink_status(candidate, ec))) {
-            bool found = false;
-            for (fs::directory_iterator it(out, ec), end; !ec && it != end; it.increment(ec)) {
-                const std::string name = it->path().filename().string();
-                if (EqualsNoCase(name, part)) {
-                    candidate = out / name;
-                    found = true;
-                    break;
+        if (part.size() > NAME_MAX) {
+            return {};
+        }
+        parts.push_back(part);
+    }
+    for (; climb > 0 && base.has_relative_path(); --climb) {
+        base = base.parent_path();
+    }
+
+    // Each component is looked up in the directory found for the one before it, through a
+    // descriptor, so the work grows with the name's length and not with its square. Once a
+    // component is missing (or is not a directory), the rest are taken as written.
+    std::string out = base.string();
+    out.reserve(out.size() + rest.size() + 1);
+    int dirFd = ::open(out.empty() ? "." : out.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    for (size_t i = 0; i < parts.size(); ++i) {
+        std::string name(parts[i]);
+        if (dirFd >= 0) {
+            struct stat st {};
+            if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                if (auto match = MatchNoCase(dirFd, name)) {
+                    name = std::move(*match);
+                } else {
+                    ::close(dirFd);
+                    dirFd = -1;
                 }
             }
-            exists = found;
+            if (dirFd >= 0 && i + 1 < parts.size()) {
+                const int next = ::openat(dirFd, name.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+                ::close(dirFd);
+                dirFd = next;
+            }
         }
-        out = std::move(candidate);
+        if (!out.empty() && out.back() != '/') {
+            out += '/';
+        }
+        out += name;
     }
-    return out;
+    if (dirFd >= 0) {
+        ::close(dirFd);
+    }
+    if (out.size() >= PATH_MAX) {
+        return {};
+    }
+    return fs::path(std::move(out));
 }
 
 std::string PathMap::ToWindows(const fs::path& posixPath) {

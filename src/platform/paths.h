@@ -13,7 +13,9 @@ namespace qv {
 // separator). Each component is first looked up as written and, when no entry of that
 // exact name exists, matched case-insensitively (ASCII) against the directory's entries,
 // so the upper-cased "Z:\TMP\X\BIRDS.QDM" finds "/tmp/x/birds.qdm". Components that match
-// nothing are kept as written, so that a file can be created under that name.
+// nothing are kept as written, so that a file can be created under that name. "." and ".."
+// are taken lexically. The work is linear in the name's length; a name of PATH_MAX bytes or
+// more, or with a component longer than NAME_MAX, resolves to an empty path (not found).
 class PathMap {
 public:
     // root: the platform root; its "windows" and "windows/system" folders stand for the

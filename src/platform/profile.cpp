@@ -1,12 +1,15 @@
 #include "platform/profile.h"
 
 #include "platform/error.h"
+#include "platform/files.h"
 #include "platform/trace.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
+#include <list>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -24,36 +27,44 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
+// The file's text and its lines (views into the text, or into Added for lines a write
+// makes), so a file of many short lines costs little more than its text.
 struct IniText {
-    std::vector<std::string> Lines; // without line ends
+    std::string Text;
+    std::vector<std::string_view> Lines; // without line ends
+    std::list<std::string> Added;
     std::string Eol = "\n";
-    bool Loaded = false;
+    // Ok, Missing (a write creates the file), or what makes the file unusable (not a
+    // regular file, larger than kMaxProfileBytes, unreadable): reads then see it as missing
+    // and writes leave it alone.
+    WholeFile::StatusCode Status = WholeFile::Missing;
+
+    std::string_view Add(std::string line) { return Added.emplace_back(std::move(line)); }
 };
 
 IniText Load(const std::filesystem::path& path) {
     IniText ini;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    WholeFile file = ReadRegularFile(path, kMaxProfileBytes);
+    ini.Status = file.Status;
+    if (file.Status != WholeFile::Ok) {
         return ini;
     }
-    std::stringstream buf;
-    buf << in.rdbuf();
-    const std::string text = buf.str();
-    ini.Loaded = true;
-    if (text.find("\r\n") != std::string::npos) {
+    ini.Text = std::move(file.Bytes);
+    const std::string_view text = ini.Text;
+    if (text.find("\r\n") != std::string_view::npos) {
         ini.Eol = "\r\n";
     }
     size_t pos = 0;
     while (pos < text.size()) {
         size_t nl = text.find('\n', pos);
-        if (nl == std::string::npos) {
+        if (nl == std::string_view::npos) {
             nl = text.size();
         }
-        std::string line = text.substr(pos, nl - pos);
+        std::string_view line = text.substr(pos, nl - pos);
         if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
+            line.remove_suffix(1);
         }
-        ini.Lines.push_back(std::move(line));
+        ini.Lines.push_back(line);
         pos = nl + 1;
     }
     return ini;
@@ -111,14 +122,107 @@ std::optional<size_t> FindKey(const IniText& ini, std::pair<size_t, size_t> sec,
     return std::nullopt;
 }
 
+// Temporary files of ours are the file's name, a dot and mkstemp's six characters.
+bool IsOurTemporary(std::string_view entry, std::string_view base) {
+    if (entry.size() != base.size() + 7 || entry.substr(0, base.size()) != base ||
+        entry[base.size()] != '.') {
+        return false;
+    }
+    for (char c : entry.substr(base.size() + 1)) {
+        const bool alnum =
+            (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!alnum) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Removes the temporaries that earlier writers left when they were killed. A writer holds
+// an exclusive lock on its temporary until it has renamed it, and the kernel drops that lock
+// when the writer dies, so a temporary whose lock can be taken has no writer any more.
+void RemoveStaleTemporaries(const std::filesystem::path& target) {
+    const std::string base = target.filename().string();
+    const std::filesystem::path dir = target.parent_path();
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) {
+        return;
+    }
+    while (const dirent* entry = ::readdir(d)) {
+        if (!IsOurTemporary(entry->d_name, base)) {
+            continue;
+        }
+        const std::filesystem::path tmp = dir / entry->d_name;
+        const int fd = ::open(tmp.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == ::geteuid() &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(tmp.c_str(), &named) == 0 &&
+            named.st_ino == held.st_ino && named.st_dev == held.st_dev) {
+            ::unlink(tmp.c_str());
+        }
+        ::close(fd);
+    }
+    ::closedir(d);
+}
+
+// The file a write replaces. A profile file that the user made a symlink (to keep it with
+// other settings, say) is written through: the link stays and its target gets the new text.
+std::filesystem::path WriteTarget(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        return path;
+    }
+    std::error_code ec;
+    std::filesystem::path target = std::filesystem::weakly_canonical(path, ec);
+    return ec ? std::filesystem::path() : target;
+}
+
 bool SaveAtomically(const std::filesystem::path& path, const IniText& ini) {
+    const std::filesystem::path target = WriteTarget(path);
+    if (target.empty()) {
+        return false;
+    }
+    // The file keeps its permissions; a new one gets rw-r--r--.
+    mode_t mode = 0644;
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) {
+            return false;
+        }
+        mode = st.st_mode & 07777;
+    }
+    RemoveStaleTemporaries(target);
+
     std::string text;
+    size_t size = 0;
+    for (const auto& line : ini.Lines) {
+        size += line.size() + ini.Eol.size();
+    }
+    text.reserve(size);
     for (const auto& line : ini.Lines) {
         text += line;
         text += ini.Eol;
     }
-    std::string tmp = path.string() + ".XXXXXX";
-    const int fd = ::mkstemp(tmp.data());
+    int fd = -1;
+    std::string tmp;
+    for (int attempt = 0; attempt < 4 && fd < 0; ++attempt) {
+        tmp = target.string() + ".XXXXXX";
+        fd = ::mkstemp(tmp.data());
+        if (fd < 0) {
+            return false;
+        }
+        // Between mkstemp and the lock another writer's clean-up may have taken this file
+        // for a stale one and removed it; then make another.
+        struct stat own {};
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &own) != 0 || own.st_nlink == 0) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
     if (fd < 0) {
         return false;
     }
@@ -126,19 +230,23 @@ bool SaveAtomically(const std::filesystem::path& path, const IniText& ini) {
     bool ok = true;
     while (done < text.size()) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
         if (n <= 0) {
             ok = false;
             break;
         }
         done += static_cast<size_t>(n);
     }
-    ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
+    ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    ok = ok && std::rename(tmp.c_str(), target.c_str()) == 0;
+    if (!ok) {
         ::unlink(tmp.c_str());
-        return false;
     }
-    return true;
+    // Closing drops the lock, only after the temporary has its final name.
+    ok = ::close(fd) == 0 && ok;
+    return ok;
 }
 
 } // namespace
@@ -164,8 +272,8 @@ std::string ProfileStore::GetPrivateProfileString(std::string_view section, std:
     if (!line) {
         return std::string(defaultValue);
     }
-    const std::string& text = ini.Lines[*line];
-    std::string_view value = Trim(std::string_view(text).substr(text.find('=') + 1));
+    const std::string_view text = ini.Lines[*line];
+    std::string_view value = Trim(text.substr(text.find('=') + 1));
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front()) {
         value = value.substr(1, value.size() - 2);
@@ -185,6 +293,9 @@ bool ProfileStore::WritePrivateProfileString(std::string_view section,
         m_paths.EnsureDirectories();
     }
     IniText ini = Load(path);
+    if (ini.Status != WholeFile::Ok && ini.Status != WholeFile::Missing) {
+        return false; // not a file we can keep "as it was": leave it alone
+    }
     auto sec = FindSection(ini, section);
     bool changed = false;
     if (!key) {
@@ -207,17 +318,17 @@ bool ProfileStore::WritePrivateProfileString(std::string_view section,
             if (!ini.Lines.empty() && !Trim(ini.Lines.back()).empty()) {
                 ini.Lines.emplace_back();
             }
-            ini.Lines.push_back("[" + std::string(Trim(section)) + "]");
-            ini.Lines.push_back(entry);
+            ini.Lines.push_back(ini.Add("[" + std::string(Trim(section)) + "]"));
+            ini.Lines.push_back(ini.Add(entry));
         } else if (auto line = FindKey(ini, *sec, *key)) {
-            ini.Lines[*line] = entry;
+            ini.Lines[*line] = ini.Add(entry);
         } else {
             // After the section's last non-blank line.
             size_t at = sec->second;
             while (at > sec->first + 1 && Trim(ini.Lines[at - 1]).empty()) {
                 --at;
             }
-            ini.Lines.insert(ini.Lines.begin() + static_cast<ptrdiff_t>(at), entry);
+            ini.Lines.insert(ini.Lines.begin() + static_cast<ptrdiff_t>(at), ini.Add(entry));
         }
         changed = true;
     }

@@ -10,11 +10,19 @@ namespace qv {
 
 class Trace;
 
+// Windows kept profile files far smaller; this leaves ample room and bounds memory.
+inline constexpr size_t kMaxProfileBytes = 2 << 20;
+
 // Private profile files ("control.ini", "system.ini") with Windows semantics: sections and
 // keys match case-insensitively, every other line (comments, other sections, blank lines)
 // is kept as it was, and a write replaces the file atomically (temporary file, then
 // rename), so a crash never leaves a truncated file. A bare file name lives in the Windows
 // directory of the platform root.
+//
+// Hostile files: a profile file larger than kMaxProfileBytes, or one that is not a regular
+// file (a FIFO, a device), reads as missing and is never written over. A write keeps the
+// file's permissions, goes through a symlink to its target (the link stays), and removes
+// temporary files that killed writers left behind.
 class ProfileStore {
 public:
     ProfileStore(const PathMap& paths, Trace* trace);

@@ -2,6 +2,8 @@
 
 #include "platform/paths.h"
 
+#include <algorithm>
+
 namespace qv {
 namespace {
 
@@ -52,13 +54,14 @@ void ComputeShowNames(const std::string& fileName, ShowRecord& show) {
 
 void ReadShowHeader(ShowReader& r, ShowRecord& s) {
     s.ExtraFileCount = r.ReadInt();
-    for (int32_t i = 0; i < s.ExtraFileCount && !r.HitEnd(); ++i) {
-        const int32_t size = r.ReadInt();
-        std::string name = r.ReadStr();
-        if (i < 2) {
-            s.ExtraFileSize[static_cast<size_t>(i)] = size;
-            s.ExtraFileName[static_cast<size_t>(i)] = std::move(name);
-        }
+    // The record keeps two entries; the others are passed over without being read one by one.
+    constexpr int32_t kKept = 2;
+    for (int32_t i = 0; i < std::min(s.ExtraFileCount, kKept) && !r.HitEnd(); ++i) {
+        s.ExtraFileSize[static_cast<size_t>(i)] = r.ReadInt();
+        s.ExtraFileName[static_cast<size_t>(i)] = r.ReadStr();
+    }
+    if (s.ExtraFileCount > kKept && !r.HitEnd()) {
+        r.SkipEntries(static_cast<uint32_t>(s.ExtraFileCount - kKept));
     }
     s.ShowDataSize = r.ReadInt();
     s.LogoOffset = r.ReadInt();

@@ -38,6 +38,41 @@ std::string ShowReader::ReadStr() {
     }
 }
 
+void ShowReader::SkipEntries(uint32_t count) {
+    // Whole chunks at a time and no string kept: a file of millions of tiny entries costs
+    // what reading its bytes costs.
+    char chunk[16384];
+    size_t sizeLeft = 4; // bytes of the current entry's int32 still to pass
+    while (count > 0) {
+        const int32_t n = ReadBytes(chunk, sizeof chunk);
+        if (n <= 0) {
+            m_hitEnd = true;
+            return;
+        }
+        const size_t end = static_cast<size_t>(n);
+        size_t at = 0;
+        while (count > 0 && at < end) {
+            if (sizeLeft > 0) {
+                const size_t k = std::min(sizeLeft, end - at);
+                at += k;
+                sizeLeft -= k;
+                continue;
+            }
+            const void* zero = std::memchr(chunk + at, 0, end - at);
+            if (!zero) {
+                at = end;
+                break;
+            }
+            at = static_cast<size_t>(static_cast<const char*>(zero) - chunk) + 1;
+            --count;
+            sizeLeft = 4;
+        }
+        if (count == 0) {
+            Unread(static_cast<int32_t>(end - at));
+        }
+    }
+}
+
 int32_t FileShowReader::ReadBytes(void* buffer, int32_t count) {
     const int32_t n = m_files.ReadFile(m_file, buffer, count);
     return n < 0 ? 0 : n;

@@ -18,6 +18,10 @@ public:
     int32_t ReadInt();
     std::string ReadStr();
 
+    // Passes over `count` entries of an int32 followed by a string, as that many ReadInt and
+    // ReadStr calls would, without keeping anything.
+    void SkipEntries(uint32_t count);
+
     // True once a read has run past the end of the data.
     bool HitEnd() const { return m_hitEnd; }
 

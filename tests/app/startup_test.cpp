@@ -3,6 +3,7 @@
 
 #include <csignal>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -175,6 +176,27 @@ TEST(Startup, ListWriterWritesSixteenIds) {
             ASSERT_EQ(writes.size(), 1u);
             EXPECT_EQ(writes[0]["bytes"], 64);
         }
+    }
+}
+
+TEST(Startup, ListWriterDoesNotWriteThroughWhatIsNoFileOfItsOwn) {
+    const struct {
+        const char* What;
+        bool Fifo;
+    } cases[] = {{"symlink", false}, {"fifo", true}};
+    for (const auto& c : cases) {
+        test::TempDir dir;
+        const fs::path exe = LinkPlayer(dir / "bin" / "saver.scr");
+        test::WriteText(dir / "target", "not a list");
+        if (c.Fifo) {
+            ASSERT_EQ(::mkfifo((dir / "Transitions.qtl").c_str(), 0600), 0);
+        } else {
+            fs::create_symlink(dir / "target", dir / "Transitions.qtl");
+        }
+        const Outcome o = RunPlayer(exe, {"/LIST"}, dir.Path(), dir / "root");
+        EXPECT_EQ(o.ExitCode, 0) << c.What;
+        EXPECT_EQ(test::ReadText(dir / "target"), "not a list") << c.What;
+        EXPECT_TRUE(test::Events(o.Trace, "file-write").empty()) << c.What;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "platform/paths.h"
 #include "test_support.h"
 
+#include <climits>
 #include <gtest/gtest.h>
 
 namespace qv {
@@ -52,6 +53,59 @@ TEST_F(PathMapTest, MissingComponentsAreKeptAsWritten) {
 TEST_F(PathMapTest, OtherDrivesResolveToNothing) {
     EXPECT_TRUE(m_paths.Resolve("C:\\WINDOWS\\BIRDS.SCR").empty());
     EXPECT_FALSE(m_paths.Resolve("z:\\").empty());
+}
+
+TEST_F(PathMapTest, DeepTreesResolveComponentByComponent) {
+    // 200 levels of mixed-case names, looked up upper-cased: every level is matched.
+    fs::path real = m_dir.Path();
+    std::string asked;
+    for (int i = 0; i < 200; ++i) {
+        const std::string name = "Lv" + std::to_string(i % 10);
+        real /= name;
+        asked += UpperCase(name) + "\\";
+    }
+    fs::create_directories(real);
+    test::WriteText(real / "End.txt", "e");
+    EXPECT_EQ(m_paths.Resolve(Win(asked + "END.TXT")), real / "End.txt");
+}
+
+TEST_F(PathMapTest, DotDotIsLexicalAndSymlinkedFoldersAreFollowed) {
+    fs::create_symlink(m_dir / "tmp" / "x", m_dir / "Link");
+    const struct {
+        std::string Rel;
+        fs::path Expected;
+    } cases[] = {
+        {"LINK\\BIRDS.QDM", fs::path("Link") / "birds.qdm"},
+        {"link\\..\\TMP\\X\\MIXED.TXT", fs::path("tmp") / "x" / "Mixed.Txt"},
+        // A file where a folder is asked for: the rest is taken as written.
+        {"tmp\\x\\birds.qdm\\Inner", fs::path("tmp") / "x" / "birds.qdm" / "Inner"},
+        {"a\\b\\..\\..\\..\\" + m_dir.Path().filename().string() + "\\TMP", fs::path("tmp")},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(m_paths.Resolve(Win(c.Rel)), m_dir.Path() / c.Expected) << c.Rel;
+    }
+}
+
+TEST_F(PathMapTest, NamesNoFileSystemTakesAreRefusedAtOnce) {
+    // Without the length checks, the megabyte of short components took over an hour.
+    std::string many;
+    for (int i = 0; i < (1 << 19); ++i) {
+        many += "a\\";
+    }
+    const struct {
+        std::string Name;
+        bool Refused;
+    } cases[] = {
+        {"Z:\\" + many, true},
+        {"Z:\\tmp\\" + std::string(PATH_MAX, 'b'), true},
+        {Win(std::string(NAME_MAX + 1, 'c')), true},
+        {"relative\\" + std::string(NAME_MAX + 1, 'c') + "\\x", true},
+        {Win(std::string(NAME_MAX, 'c')), false},
+        {"Z:\\" + many.substr(0, 2000), false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(m_paths.Resolve(c.Name).empty(), c.Refused) << c.Name.substr(0, 40);
+    }
 }
 
 TEST(PathMap, ToWindowsUsesDriveZAndBackslashes) {

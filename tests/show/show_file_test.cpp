@@ -202,6 +202,62 @@ TEST(ReadShowHeader, HugeExtraFileCountStopsAtTheEnd) {
     EXPECT_EQ(s.ExtraFileSize[0], 5);
 }
 
+// Counts the reads that reach the data, as the reads of a file handle are system calls.
+class CountingReader : public MemoryShowReader {
+public:
+    using MemoryShowReader::MemoryShowReader;
+    int Reads = 0;
+
+protected:
+    int32_t ReadBytes(void* buffer, int32_t count) override {
+        ++Reads;
+        return MemoryShowReader::ReadBytes(buffer, count);
+    }
+};
+
+TEST(ReadShowHeader, EntriesBeyondTheTwoKeptCostWhatTheirBytesCost) {
+    // 2^31 - 1 entries announced, 300000 tiny ones there: one pass over the bytes in
+    // chunks, not two reads per entry.
+    ShowWriter w;
+    w.WriteInt(0x7FFFFFFF);
+    for (int i = 0; i < 300000; ++i) {
+        w.WriteInt(i);
+        w.WriteStr(i < 2 ? "KEPT" : "x");
+    }
+    CountingReader r(w.Bytes());
+    ShowRecord s;
+    ReadShowHeader(r, s);
+    EXPECT_TRUE(r.HitEnd());
+    EXPECT_EQ(s.ExtraFileSize[1], 1);
+    EXPECT_EQ(s.ExtraFileName[1], "KEPT");
+    EXPECT_LT(r.Reads, 200);
+}
+
+TEST(ShowReader, SkippingEntriesEndsWhereReadingThemWould) {
+    // Random bytes, rich in zeros, skipped and read entry by entry: same position, same end.
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 16;
+    };
+    for (int round = 0; round < 300; ++round) {
+        std::vector<uint8_t> bytes(next() % 40000);
+        for (uint8_t& b : bytes) {
+            b = next() % 5 == 0 ? 0 : static_cast<uint8_t>(next());
+        }
+        const uint32_t count = round % 3 == 0 ? 0x7FFFFFFF : next() % 3000;
+        MemoryShowReader skipped(bytes);
+        skipped.SkipEntries(count);
+        MemoryShowReader read(bytes);
+        for (uint32_t i = 0; i < count && !read.HitEnd(); ++i) {
+            read.ReadInt();
+            read.ReadStr();
+        }
+        ASSERT_EQ(skipped.Position(), read.Position()) << round;
+        ASSERT_EQ(skipped.HitEnd(), read.HitEnd()) << round;
+    }
+}
+
 TEST(ShowReader, StringReadsLeaveThePositionAfterTheZero) {
     ShowWriter w;
     w.WriteStr("first");

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace qv {
@@ -346,6 +347,7 @@ TEST_F(ShowTool, BuildErrorsNameTheField) {
 TEST_F(ShowTool, UsageAndFileErrorsGiveTheirExitCodes) {
     test::WriteText(m_dir / "broken.json", "{\"SaverTitle\": ");
     test::WriteText(m_dir / "ok.json", SlideshowManifest().dump());
+    ASSERT_EQ(::mkfifo((m_dir / "fifo").c_str(), 0600), 0);
     struct Case {
         std::vector<std::string> Args;
         int ExitCode;
@@ -360,6 +362,13 @@ TEST_F(ShowTool, UsageAndFileErrorsGiveTheirExitCodes) {
         {{"build", "missing.json", "-o", "x.qdm"}, 1, "cannot read 'missing.json'"},
         {{"build", "ok.json", "-o", "no/such/dir/x.qdm"}, 1, "cannot write"},
         {{"info", "missing.qdm"}, 1, "cannot read"},
+        // Read by their real size, and only when they are regular files: nothing blocks on
+        // a FIFO or reads /dev/zero until memory runs out.
+        {{"info", "/dev/zero"}, 1, "not a regular file"},
+        {{"extract", "/dev/zero", "-o", "out"}, 1, "not a regular file"},
+        {{"info", "fifo"}, 1, "not a regular file"},
+        {{"extract", "fifo", "-o", "out"}, 1, "not a regular file"},
+        {{"build", "fifo", "-o", "x.qdm"}, 1, "not a regular file"},
     };
     for (const Case& c : cases) {
         const RunResult r = Tool(c.Args);
@@ -516,6 +525,67 @@ TEST_F(ShowTool, ManifestViewRoundTripsHeaderAndParameters) {
         }
         EXPECT_EQ(second, expected) << id;
     }
+}
+
+// A picture too wide for libpng's default limits is still written, and one that cannot be
+// written does not stop the others: the tool names it and ends with exit code 1.
+TEST_F(ShowTool, ExtractWritesEveryPictureItCanAndNamesTheOthers) {
+    tool::WritePng(m_dir / "strip.png", TestPicture(4194304, 1));
+    tool::WritePng(m_dir / "small.png", TestPicture(8, 8));
+    json m = SlideshowManifest();
+    m["Parameters"]["PictureNumbers"] = {0, 1, 2};
+    m["Pictures"] = {{{"File", "small.png"}}, {{"File", "strip.png"}}, {{"File", "small.png"}}};
+    const auto show = Build(m);
+
+    const RunResult all = Tool({"extract", show.string(), "-o", (m_dir / "all").string()});
+    EXPECT_EQ(all.ExitCode, 0) << all.Err;
+    int32_t w = 0;
+    int32_t h = 0;
+    EXPECT_FALSE(tool::LoadRgba(m_dir / "all" / "picture01.png", w, h).empty());
+    EXPECT_EQ(w, 4194304);
+    EXPECT_EQ(h, 1);
+
+    std::filesystem::create_directories(m_dir / "some" / "picture01.png");
+    const RunResult some = Tool({"extract", show.string(), "-o", (m_dir / "some").string()});
+    EXPECT_EQ(some.ExitCode, 1);
+    EXPECT_NE(some.Err.find("picture01.png not written"), std::string::npos) << some.Err;
+    EXPECT_TRUE(std::filesystem::is_regular_file(m_dir / "some" / "picture00.png"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(m_dir / "some" / "picture02.png"));
+}
+
+// info --manifest gives a manifest only when build takes it and the rebuilt file reads the
+// same; for a damaged file that no manifest can stand for, it says so and fails.
+TEST_F(ShowTool, ManifestViewOfADamagedFileRebuildsItOrSaysItCannot) {
+    json m = SlideshowManifest();
+    m["SaverTitle"] = "Cut";
+    const std::vector<uint8_t> full = ReadFile(Build(m, "full.qdm"));
+    int refused = 0;
+    int rebuilt = 0;
+    for (size_t cut = 0; cut <= full.size(); cut += full.size() / 24 + 1) {
+        const std::filesystem::path part = m_dir / ("cut" + std::to_string(cut) + ".qdm");
+        test::WriteFile(part, std::vector<uint8_t>(full.begin(), full.begin() + cut));
+        const RunResult view = Tool({"info", part.string(), "--manifest"});
+        if (view.ExitCode != 0) {
+            EXPECT_EQ(view.ExitCode, 1) << cut;
+            EXPECT_NE(view.Err.find("no manifest can stand for"), std::string::npos) << view.Err;
+            ++refused;
+            continue;
+        }
+        test::WriteText(m_dir / "again.json", view.Out);
+        const RunResult again =
+            Tool({"build", (m_dir / "again.json").string(), "-o", (m_dir / "again.qdm").string()});
+        ASSERT_EQ(again.ExitCode, 0) << cut << ": " << again.Err;
+        json first = json::parse(view.Out);
+        json second = Info(m_dir / "again.qdm", "--manifest");
+        first.erase("Info");
+        second.erase("Info");
+        EXPECT_EQ(first, second) << cut;
+        ++rebuilt;
+    }
+    // A cut inside the parameter block leaves fields that build cannot be given; a cut in
+    // the picture data leaves a header and block that it can.
+    EXPECT_GT(refused, 0);
+    EXPECT_GT(rebuilt, 0);
 }
 
 } // namespace

@@ -1,12 +1,11 @@
 #include "platform/headless/event_script.h"
 
 #include "platform/error.h"
+#include "platform/files.h"
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <fstream>
-#include <sstream>
 
 namespace qv {
 namespace {
@@ -349,23 +348,22 @@ EventScript ParseEventScript(std::string_view text, const std::string& name) {
 }
 
 EventScript LoadEventScript(const std::string& file) {
-    constexpr std::streamoff kMaxBytes = 16 << 20;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        throw UsageError("cannot read the events file " + file);
-    }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) {
-        throw UsageError("cannot read the events file " + file);
-    }
-    if (size > kMaxBytes) {
+    // Read by the size the file has, and only if it is a regular file: a FIFO or a device
+    // named by --events must not hold the run up or fill memory.
+    constexpr size_t kMaxBytes = 16 << 20;
+    WholeFile text = ReadRegularFile(file, kMaxBytes);
+    switch (text.Status) {
+    case WholeFile::Ok:
+        return ParseEventScript(text.Bytes, file);
+    case WholeFile::NotRegular:
+        throw UsageError("the events file " + file + " is not a regular file");
+    case WholeFile::TooLarge:
         throw UsageError("the events file " + file + " is larger than 16 MiB");
+    case WholeFile::Missing:
+    case WholeFile::Error:
+        break;
     }
-    in.seekg(0);
-    std::string text(static_cast<size_t>(size), '\0');
-    in.read(text.data(), size);
-    return ParseEventScript(text, file);
+    throw UsageError("cannot read the events file " + file);
 }
 
 } // namespace qv

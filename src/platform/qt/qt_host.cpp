@@ -219,6 +219,8 @@ void QtHost::AdoptPreviewHost() {
     if (id == 0) {
         return;
     }
+    // Until the handle proves to be a foreign window, a preview placed in it is refused.
+    m_refusedHost = id;
     xcb_connection_t* connection = X11Connection();
     if (!connection) {
         std::fprintf(stderr, "quorvex: this display cannot show a preview inside window %u\n", id);
@@ -229,8 +231,9 @@ void QtHost::AdoptPreviewHost() {
         return; // not a window: the preview finds no host window and ends
     }
     if (m_os->User().AdoptForeignWindow(id, *rect) != id) {
-        return;
+        return; // the program's own handle (its desktop, its application window)
     }
+    m_refusedHost = 0;
     m_foreign = id;
     m_foreignAlive = true;
     m_foreignRect = *rect;
@@ -355,8 +358,20 @@ void QtHost::AfterMessages() {
     }
 }
 
-void QtHost::WindowCreated(HWND /*wnd*/) {
+void QtHost::WindowCreated(HWND wnd) {
     // Native windows are made when a window is first shown: most never are.
+    //
+    // A child window placed in the refused preview host (a handle of the program's own,
+    // such as its desktop or application window) would run inside the program itself and
+    // never end; it is closed at once, so the preview ends as it does for an invalid handle.
+    WindowManager& user = m_os->User();
+    const HWND parent = m_refusedHost != 0 ? user.GetParent(wnd) : 0;
+    if (parent != 0 && parent == m_refusedHost) {
+        const std::vector<HWND> children = user.ChildWindows(parent);
+        if (std::find(children.begin(), children.end(), wnd) != children.end()) {
+            user.PostMessage(wnd, WM_CLOSE, 0, 0);
+        }
+    }
 }
 
 void QtHost::WindowDestroyed(HWND wnd) {

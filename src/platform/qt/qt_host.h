@@ -133,6 +133,8 @@ private:
 
     // The preview's foreign host window.
     HWND m_foreign = 0;
+    // The /p handle when it is not a foreign window: children placed in it are closed.
+    HWND m_refusedHost = 0;
     bool m_foreignAlive = false;
     Rect m_foreignRect;
     std::chrono::steady_clock::time_point m_foreignChecked;
