@@ -115,11 +115,11 @@ bool ShowPicture(FrameContext& ctx, const RippleWaves& w, int32_t number) {
             const auto t2 = static_cast<int32_t>(a2);
             if (a1 * a2 > 0) {
                 WaveRows(ctx, kIntermediate, 0, a2Start, 0, t2, w.Step2, p2);
-                WaveColumns(ctx, -1, kIntermediate, 0, a1Start, t1, w.Step1, p1);
+                WaveColumns(ctx, kFrameBuffer, kIntermediate, 0, a1Start, t1, w.Step1, p1);
             } else if (a2 > 0) {
-                WaveRows(ctx, -1, 0, a2Start, a1Start, t2, w.Step2, p2);
+                WaveRows(ctx, kFrameBuffer, 0, a2Start, a1Start, t2, w.Step2, p2);
             } else {
-                WaveColumns(ctx, -1, 0, a2Start, a1Start, t1, w.Step1, p1);
+                WaveColumns(ctx, kFrameBuffer, 0, a2Start, a1Start, t1, w.Step1, p1);
             }
             PresentPixels(ctx, x, y, e.FrameBuffer.data(), e.FrameHeader);
         }
