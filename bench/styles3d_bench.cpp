@@ -10,7 +10,6 @@
 #include "test_support.h"
 #include "x_session.h"
 
-#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <dirent.h>
@@ -108,8 +107,8 @@ long long ProcessTicks(pid_t pid) {
     return ticks;
 }
 
-// The Xvfb process serving a display, found by its command line.
-pid_t XServerPid(const std::string& display) {
+// The Xvfb process this benchmark started (XServer spawns it as our child).
+pid_t XServerPid() {
     DIR* proc = opendir("/proc");
     pid_t found = -1;
     while (dirent* e = proc ? readdir(proc) : nullptr) {
@@ -117,10 +116,17 @@ pid_t XServerPid(const std::string& display) {
         if (pid <= 0) {
             continue;
         }
-        std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline");
-        std::string cmd((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::replace(cmd.begin(), cmd.end(), '\0', ' ');
-        if (cmd.find("Xvfb") != std::string::npos && cmd.find(display + " ") != std::string::npos) {
+        std::ifstream cmdline("/proc/" + std::to_string(pid) + "/cmdline");
+        std::string cmd;
+        std::getline(cmdline, cmd, '\0');
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string line;
+        std::getline(stat, line);
+        std::istringstream rest(line.substr(line.rfind(')') + 2));
+        std::string state;
+        pid_t parent = 0;
+        rest >> state >> parent;
+        if (parent == getpid() && cmd.find("Xvfb") != std::string::npos) {
             found = pid;
             break;
         }
@@ -138,7 +144,7 @@ void BM_Xvfb(benchmark::State& state) {
     WriteFile(dir / "show.qdm", StyleShow(style, mode));
     for (auto _ : state) {
         XServer x(1920, 1080);
-        const pid_t server = XServerPid(x.Display());
+        const pid_t server = XServerPid();
         Child player(QV_PLAYER,
                      {"/DEMO", (dir / "show.qdm").string(), "--root=" + (dir / "root").string()},
                      XEnvironment(x));
@@ -150,8 +156,10 @@ void BM_Xvfb(benchmark::State& state) {
         const long long p1 = ProcessTicks(player.Pid());
         const long long x1 = server > 0 ? ProcessTicks(server) : 0;
         const double seconds = std::chrono::duration<double>(SteadyClock::now() - t0).count();
-        if (player.Wait(0)) {
-            state.SkipWithError("the player ended during the measurement");
+        if (const auto code = player.Wait(0)) {
+            const std::string why = "the player ended during the measurement with exit code " +
+                                    std::to_string(*code) + ": " + player.Errors();
+            state.SkipWithError(why.c_str());
             break;
         }
         const double hz = static_cast<double>(sysconf(_SC_CLK_TCK));

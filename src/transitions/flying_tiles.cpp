@@ -19,6 +19,10 @@ constexpr int32_t kFaceDistance = 940;
 constexpr int32_t kHalfSteps = 17; // velocity components are (Random(35) - 17) / 2
 constexpr double kSpinLength = 15.0;
 constexpr int32_t kRestMs = 1000;
+// The largest frame side: enough for a single tile of the largest square picture (2048 x
+// 2048 gives 3920); only a picture of an absurd shape (thousands of pixels on one side,
+// a few on the other) would ask for more, and its frame buffer would not be allocated.
+constexpr int32_t kMaxSide = 4096;
 
 struct Face {
     int16_t C0, C1, C2, C3;
@@ -343,7 +347,7 @@ void RunFlyingTiles(FrameContext& ctx) {
     const double diagonal =
         std::sqrt(double(s.BoxX) * s.BoxX + double(s.BoxY) * s.BoxY + double(s.BoxZ) * s.BoxZ);
     const auto side = static_cast<int32_t>(std::trunc((diagonal * 2.2 + 26) * 0.5));
-    s.Side = (side + 3) / 4 * 4;
+    s.Side = std::min((side + 3) / 4 * 4, kMaxSide);
     EngineResize(ctx, s.Side, s.Side);
     if (e.EngineFailed) {
         return;
