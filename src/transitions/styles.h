@@ -29,4 +29,8 @@ void RunFloatingPicture(FrameContext& ctx);
 // viewer through twenty size steps, each wiped away at full size and started again.
 void RunFlyingPictures(FrameContext& ctx);
 
+// Parallax flight: copies of one picture in twenty sizes crossing the screen in one
+// direction, the smaller the slower, each in a lane of its own.
+void RunParallaxFlight(FrameContext& ctx);
+
 } // namespace qv
