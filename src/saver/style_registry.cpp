@@ -41,6 +41,10 @@ void FlyingPictures(Player& player, int32_t /*mode*/) {
     RunFlyingPictures(player);
 }
 
+void ParallaxFlight(Player& player, int32_t /*mode*/) {
+    RunParallaxFlight(player);
+}
+
 void ScatteredPictures(Player& player, int32_t /*mode*/) {
     RunScatteredPictures(player);
 }
@@ -72,7 +76,7 @@ const std::array<StyleEntry, 16> kStyles{{
     {12, &kRippleParams, 0, Ripple},
     {13, &kSlideshowParams, 1, Slideshow},
     {14, &kSlideshowParams, 2, Slideshow},
-    {15, &kParallaxParams, 0, nullptr},
+    {15, &kParallaxParams, 0, ParallaxFlight},
     {16, &kSpotlightsParams, 1, Spotlights},
 }};
 

@@ -125,4 +125,8 @@ struct PainterSweep {
 // One frame of the sweep state machine, on the position already moved.
 void StepSweep(ShowContext& ctx, PainterSweep& sweep);
 
+// Parallax flight: copies of one picture in twenty sizes crossing the screen in one
+// direction, the smaller the slower, each in a lane of its own.
+void RunParallaxFlight(FrameContext& ctx);
+
 } // namespace qv

@@ -72,7 +72,7 @@ TEST(StyleRegistry, EveryTransitionIdThroughEveryReader) {
         {12, "Ripple", 0, true},
         {13, "Slideshow", 1, true},
         {14, "Slideshow", 2, true},
-        {15, "Parallax flight", 0, false},
+        {15, "Parallax flight", 0, true},
         {16, "Spotlights and lenses", 1, true},
         {17, nullptr, 0, false},
     };

@@ -47,7 +47,7 @@ TEST(FlyingPictures, CopiesFlyOutOfTheDepthAndLeaveNothingBehind) {
         EXPECT_EQ(d.H, DepthSize(36, d.Depth));
     }
     for (const int32_t t : times) {
-        ExpectNothingLeftBehind(Shot(dir, t), t, drawn, kColours);
+        ExpectNothingLeftBehind(run, Shot(dir, t), t, drawn, kColours);
     }
 }
 
@@ -141,7 +141,7 @@ TEST(FlyingPictures, CopiesKeepOffTheCaptionBands) {
     std::vector<Image> later;
     for (size_t i = 1; i < times.size(); ++i) {
         later.push_back(Shot(dir, times[i]));
-        ExpectNothingLeftBehind(later.back(), times[i], drawn, kColours);
+        ExpectNothingLeftBehind(run, later.back(), times[i], drawn, kColours);
     }
     ExpectCaptionBandsClean(Shot(dir, times[0]), later, area, kColours);
 }

@@ -92,32 +92,51 @@ inline Box ColourBox(const Image& image, const std::vector<uint32_t>& colours) {
     return box.Empty() ? Box{} : box;
 }
 
-// A picture drawn by a style, as its trace reports it.
+// A picture drawn by a style, as its trace reports it; Seq is its place in the trace.
 struct Drawn {
     int64_t T = 0;
     int32_t I = 0;
     int32_t Depth = 0;
     int32_t X = 0, Y = 0, W = 0, H = 0;
     int64_t Frame = 0;
+    size_t Seq = 0;
 };
 
 inline std::vector<Drawn> DrawnPictures(const PlayerRun& run, const std::string& ev) {
     std::vector<Drawn> drawn;
-    for (const auto& e : Events(run.Trace, ev)) {
+    for (size_t n = 0; n < run.Trace.size(); ++n) {
+        const auto& e = run.Trace[n];
+        if (e.value("ev", "") != ev) {
+            continue;
+        }
         drawn.push_back({e["t"].get<int64_t>(), e["i"].get<int32_t>(), e["depth"].get<int32_t>(),
                          e["x"].get<int32_t>(), e["y"].get<int32_t>(), e["w"].get<int32_t>(),
-                         e["h"].get<int32_t>(), e["frame"].get<int64_t>()});
+                         e["h"].get<int32_t>(), e["frame"].get<int64_t>(), n});
     }
     return drawn;
 }
 
-// Every pixel of a picture colour in a snapshot taken at time t lies inside a picture drawn
-// in the last frame before t: nothing drawn earlier was left behind.
-inline void ExpectNothingLeftBehind(const Image& image, int64_t t, const std::vector<Drawn>& drawn,
+// Where in the trace the snapshot taken at time t was written.
+inline size_t SnapshotSeq(const PlayerRun& run, int64_t t) {
+    for (size_t n = 0; n < run.Trace.size(); ++n) {
+        const auto& e = run.Trace[n];
+        if (e.value("ev", "") == "snapshot" && e.value("at", int64_t{-1}) == t) {
+            return n;
+        }
+    }
+    ADD_FAILURE() << "no snapshot at " << t;
+    return 0;
+}
+
+// Every pixel of a picture colour in the snapshot taken at time t lies inside a picture
+// drawn in the last frame drawn before it: nothing drawn earlier was left behind.
+inline void ExpectNothingLeftBehind(const PlayerRun& run, const Image& image, int64_t t,
+                                    const std::vector<Drawn>& drawn,
                                     const std::vector<uint32_t>& colours) {
+    const size_t shot = SnapshotSeq(run, t);
     int64_t last = -1;
     for (const Drawn& d : drawn) {
-        if (d.T < t) {
+        if (d.Seq < shot) {
             last = std::max(last, d.Frame);
         }
     }
@@ -129,8 +148,8 @@ inline void ExpectNothingLeftBehind(const Image& image, int64_t t, const std::ve
             }
             bool inside = false;
             for (const Drawn& d : drawn) {
-                inside = inside || (d.Frame == last && x >= d.X && x < d.X + d.W && y >= d.Y &&
-                                    y < d.Y + d.H);
+                inside = inside || (d.Frame == last && d.Seq < shot && x >= d.X && x < d.X + d.W &&
+                                    y >= d.Y && y < d.Y + d.H);
             }
             if (!inside) {
                 ADD_FAILURE() << "a picture left behind at " << x << ", " << y << " at " << t;
