@@ -257,8 +257,11 @@ HMODULE Libraries::LoadLibrary(std::string_view file) {
     }
     fs::path path = m_os.Paths().Resolve(windowsPath);
     std::error_code ec;
+    // The root may have been given as a relative path: compare where the folders are.
     if (!path.empty() && !fs::exists(path, ec) &&
-        fs::path(path).parent_path() == m_os.Paths().SystemDir() && InstallComponent(path)) {
+        fs::weakly_canonical(path.parent_path(), ec) ==
+            fs::weakly_canonical(m_os.Paths().SystemDir(), ec) &&
+        InstallComponent(path)) {
         path = m_os.Paths().Resolve(windowsPath);
     }
     void* handle = nullptr;

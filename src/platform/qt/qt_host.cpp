@@ -671,13 +671,9 @@ int QtHost::MessageBoxAnswer(std::string_view text, std::string_view caption, ui
 }
 
 PasswordAnswer QtHost::PasswordPrompt() {
-    // FIXME: there is no password dialog on this host yet. It lets the user through rather
-    // than lock them out of their own session.
-    if (!m_passwordNoted) {
-        std::fprintf(stderr, "quorvex: no password dialog on this display; the saver ends\n");
-        m_passwordNoted = true;
-    }
-    return PasswordAnswer::Accept;
+    // The player's password check asks the password component, whose prompt is AskPassword;
+    // a verdict without a typed password is never given here.
+    return PasswordAnswer::Cancel;
 }
 
 QWindow* QtHost::NativeWindow(HWND wnd) const {

@@ -122,7 +122,6 @@ private:
     std::map<HWND, std::unique_ptr<SurfaceWindow>> m_windows;
     Cursor m_cursor = Cursor::Arrow;
     bool m_overrideCursor = false;
-    bool m_passwordNoted = false;
 
     // The window that holds keyboard and pointer while a protected saver runs.
     HWND m_held = 0;

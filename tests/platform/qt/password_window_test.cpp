@@ -64,8 +64,8 @@ bool AwaitPrompt(const XServer& x) {
     return false;
 }
 
-TEST(QtPassword, AProtectedSaverHoldsAllInputUntilTheRightPassword) {
-    TempDir dir;
+// A show beside a link to the player, with the password set and protection on.
+void InstallProtected(const TempDir& dir) {
     WriteFile(dir / "show.qdm", HeldShow());
     fs::create_symlink(QV_PLAYER, dir / "show.scr");
     const std::string root = "--root=" + (dir / "root").string();
@@ -77,6 +77,12 @@ TEST(QtPassword, AProtectedSaverHoldsAllInputUntilTheRightPassword) {
                         dir.Path())
                   .ExitCode,
               0);
+}
+
+TEST(QtPassword, AProtectedSaverHoldsAllInputUntilTheRightPassword) {
+    TempDir dir;
+    InstallProtected(dir);
+    const std::string root = "--root=" + (dir / "root").string();
 
     XServer x(320, 240);
     Child probe(QV_X_GRAB_PROBE, {}, XEnvironment(x));
@@ -132,6 +138,36 @@ TEST(QtPassword, AProtectedSaverHoldsAllInputUntilTheRightPassword) {
     EXPECT_EQ(probe.ReadLine(10000), "pointer 0 keyboard 0");
     EXPECT_EQ(ReadText(trace).find("Sesame"), std::string::npos);
     EXPECT_EQ(player.Errors().find("Sesame"), std::string::npos);
+}
+
+TEST(QtPassword, AGrabThatCannotBeHadIsSaidOnceAndTheSaverRunsOn) {
+    TempDir dir;
+    InstallProtected(dir);
+    XServer x(320, 240);
+    Child probe(QV_X_GRAB_PROBE, {}, XEnvironment(x));
+    ASSERT_TRUE(probe.ReadLine(20000)) << probe.Errors();
+    probe.WriteLine("hold");
+    ASSERT_EQ(probe.ReadLine(10000), "held 0 0");
+
+    const fs::path trace = dir / "trace.jsonl";
+    Child player(dir / "show.scr",
+                 {"/s", "--root=" + (dir / "root").string(), "--trace=" + trace.string()},
+                 XEnvironment(x));
+    ASSERT_TRUE(AwaitTrace(trace, "input-hold", nlohmann::json::object())) << player.Errors();
+    std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+    EXPECT_EQ(player.Wait(0), std::nullopt) << player.Errors();
+    const std::string errors = player.Errors();
+    const std::string note = "cannot hold the keyboard and mouse";
+    const size_t at = errors.find(note);
+    EXPECT_NE(at, std::string::npos) << errors;
+    EXPECT_EQ(errors.find(note, at + 1), std::string::npos) << errors;
+
+    // Once the other program lets go, the saver takes the grabs after all.
+    probe.WriteLine("release");
+    ASSERT_EQ(probe.ReadLine(10000), "released");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    probe.WriteLine("grab");
+    EXPECT_EQ(probe.ReadLine(10000), "pointer 1 keyboard 1");
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 //          the X grab status (0 = had, 1 = another client has it) and lets go again
 //   keys   prints "keys N": the key presses its window has received so far
 //   focus  gives its window the input focus again; prints "focused"
+//   hold   grabs the pointer and the keyboard and keeps them; prints "held S S"
+//   release  lets them go; prints "released"
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -64,6 +66,25 @@ int main() {
             xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
             xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
             Sync(c);
+        } else if (line == "hold") {
+            xcb_grab_pointer_reply_t* p = xcb_grab_pointer_reply(
+                c,
+                xcb_grab_pointer(c, 0, w, XCB_EVENT_MASK_BUTTON_PRESS, XCB_GRAB_MODE_ASYNC,
+                                 XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
+                nullptr);
+            xcb_grab_keyboard_reply_t* k =
+                xcb_grab_keyboard_reply(c,
+                                        xcb_grab_keyboard(c, 0, w, XCB_CURRENT_TIME,
+                                                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                        nullptr);
+            std::printf("held %d %d\n", p ? p->status : -1, k ? k->status : -1);
+            std::free(p);
+            std::free(k);
+        } else if (line == "release") {
+            xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
+            xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+            Sync(c);
+            std::printf("released\n");
         } else if (line == "keys") {
             std::printf("keys %d\n", keys);
         } else if (line == "focus") {
