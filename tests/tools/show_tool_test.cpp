@@ -561,7 +561,7 @@ TEST_F(ShowTool, ManifestViewOfADamagedFileRebuildsItOrSaysItCannot) {
     const std::vector<uint8_t> full = ReadFile(Build(m, "full.qdm"));
     int refused = 0;
     int rebuilt = 0;
-    for (size_t cut = 0; cut <= full.size(); cut += full.size() / 24 + 1) {
+    for (size_t cut = 0; cut <= full.size(); cut += full.size() / 12 + 1) {
         const std::filesystem::path part = m_dir / ("cut" + std::to_string(cut) + ".qdm");
         test::WriteFile(part, std::vector<uint8_t>(full.begin(), full.begin() + cut));
         const RunResult view = Tool({"info", part.string(), "--manifest"});
