@@ -32,6 +32,15 @@ TEST(FixedPoint, HelpersKeepTheirExactArithmetic) {
     EXPECT_EQ(Reciprocal(70000), 0);
     EXPECT_EQ(Mul(0x10000, 0x10000), 0); // the low 32 bits of 2^32
     EXPECT_EQ(Mul(-3, 21845), -65535);
+    // Texel indices read the upper half unsigned: 32768..65535 stay positive.
+    EXPECT_EQ(ToIndex(0x12345678), 0x1234);
+    EXPECT_EQ(ToIndex(static_cast<int32_t>(0x80000000)), 32768);
+    EXPECT_EQ(ToIndex(static_cast<int32_t>(0xFFFF0000)), 65535);
+    // The waves' product rounds toward zero and does not wrap, unlike MulToInt.
+    EXPECT_EQ(MulToIntTowardZero(-0x8000, 3), -1);
+    EXPECT_EQ(MulToInt(-0x8000, 3), -2);
+    EXPECT_EQ(MulToIntTowardZero(0x10000, 0x7FFFFFFF), 0x7FFFFFFF);
+    EXPECT_EQ(MulToIntTowardZero(46340, 7), 4);
 }
 
 TEST(TrigTables, ArePinned) {
