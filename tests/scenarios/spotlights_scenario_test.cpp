@@ -394,6 +394,42 @@ TEST(Spotlights, OutOfRangeValuesShowTheirMessage) {
     }
 }
 
+// Outside their shapes the spots show index 0, which is made black: a picture of 256
+// colours without black gives up its least used colour (the first of them, at index 1),
+// whose pixels take the nearest other colour (index 0's).
+TEST(Spotlights, APictureWithoutBlackGivesUpItsLeastUsedColour) {
+    TestPicture full;
+    full.Width = 16;
+    full.Height = 16;
+    for (int32_t i = 0; i < 256; ++i) {
+        full.Colours[static_cast<size_t>(i)] =
+            static_cast<uint32_t>(((16 + (i & 15) * 15) << 16) | ((16 + (i >> 4) * 15) << 8) | 128);
+        full.Indexes.push_back(static_cast<uint8_t>(i));
+    }
+    TempDir dir;
+    Options o;
+    o.Size = 60;
+    const auto show = BuildWithTool(dir, Manifest(o), {full});
+    const PlayerRun run = RunWithShots(dir, show, {600});
+    ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
+    const Image image = ReadPng(Shot(dir, 600));
+    int lit = 0;
+    int wrong = 0;
+    for (int32_t y = 0; y < image.Height; ++y) {
+        for (int32_t x = 0; x < image.Width; ++x) {
+            const uint32_t c = image.At(x, y);
+            if (c == 0) {
+                continue;
+            }
+            ++lit;
+            const uint32_t want = Tiled(full, image.Width, image.Height, x, y);
+            wrong += c != want && !(want == full.Colours[1] && c == full.Colours[0]);
+        }
+    }
+    EXPECT_GT(lit, 1000);
+    EXPECT_EQ(wrong, 0);
+}
+
 // A square too large for a picture is refused as the engine refuses such a picture.
 TEST(Spotlights, SpotTooLargeForAPictureIsTheEnginesRefusal) {
     TempDir dir;
