@@ -39,8 +39,8 @@ namespace {
 constexpr int kIdleWaitMs = 2;
 
 // While a preview's host window exists, the longest the program sleeps without asking for
-// it. Its destruction wakes the program at once (its structure events are selected); this
-// only bounds the wait where the display does not send them.
+// it. Once the preview's window is shown inside it, its destruction wakes the program at
+// once (the X server destroys our window with it and says so); this bounds the rest.
 constexpr auto kForeignWaitLimit = std::chrono::milliseconds(250);
 
 // A change of at least this many pixels (or a quarter of a small window) counts as a
@@ -237,10 +237,6 @@ void QtHost::AdoptPreviewHost() {
     m_foreign = id;
     m_foreignAlive = true;
     m_foreignRect = *rect;
-    // Its destruction then reaches the event loop and ends a wait at once.
-    const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-    xcb_change_window_attributes(connection, id, XCB_CW_EVENT_MASK, &mask);
-    xcb_flush(connection);
     m_foreignWindow.reset(QWindow::fromWinId(id));
 }
 
