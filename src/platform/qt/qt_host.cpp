@@ -296,6 +296,11 @@ void QtHost::WaitForInput(uint32_t untilTick) {
     if (m_foreignAlive) {
         until = std::min(until, now + kForeignWaitLimit);
     }
+    // A hold whose grabs another program has is asked for again on time, so that the saver
+    // takes the keyboard and mouse once they are free (and says so when they never are).
+    if (m_held != 0 && !m_grabbed) {
+        until = std::min(until, std::max(now, m_grabChecked + kGrabInterval));
+    }
     if (until <= now) {
         return;
     }
