@@ -2,6 +2,7 @@
 // in each packing, built by the show tool's own builder.
 
 #include "png_io.h"
+#include "saver/style_registry.h"
 #include "show/style_params.h"
 #include "show_build.h"
 
