@@ -121,30 +121,13 @@ void RunFlyingPictures(FrameContext& ctx) {
     s.Count = s.Block.FlyerCount;
     const int32_t period = FramePeriod(ctx.Run.Speed);
 
-    RasterEngine& e = ctx.Engine;
-    EngineInit(ctx, 128, 128, 256, kTexturedRendering);
-    if (e.EngineFailed) {
-        return;
-    }
-    LoadPicture(ctx, s.Block.FlyerPicture);
-    if (e.EngineFailed) {
-        return;
-    }
-    BuildCommonPalette(ctx, false);
-    if (e.EngineFailed) {
+    if (!StartFlyers(ctx, s.Block.FlyerPicture)) {
         return;
     }
     if (ctx.Run.IsPreview) {
-        ShrinkPictures(ctx, -1);
         s.Spread = 20;
     }
-    if (!AddSizeSteps(ctx)) {
-        return;
-    }
-    EngineStart(ctx, ctx.Run.SaverWnd);
-    if (e.EngineFailed) {
-        return;
-    }
+    RasterEngine& e = ctx.Engine;
     s.W = e.Pictures[0].Width();
     s.H = e.Pictures[0].Height();
     s.Sizes = MeasureSizeSteps(e);

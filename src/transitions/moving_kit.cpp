@@ -1,5 +1,7 @@
 #include "transitions/moving_kit.h"
 
+#include "transitions/style_kit.h"
+
 #include <algorithm>
 
 namespace qv {
@@ -22,6 +24,30 @@ bool AddSizeSteps(FrameContext& ctx) {
         }
     }
     return true;
+}
+
+bool StartFlyers(FrameContext& ctx, int32_t flyerPicture) {
+    RasterEngine& e = ctx.Engine;
+    EngineInit(ctx, 128, 128, 256, kTexturedRendering);
+    if (e.EngineFailed) {
+        return false;
+    }
+    LoadPicture(ctx, flyerPicture);
+    if (e.EngineFailed) {
+        return false;
+    }
+    BuildCommonPalette(ctx, false);
+    if (e.EngineFailed) {
+        return false;
+    }
+    if (ctx.Run.IsPreview) {
+        ShrinkPictures(ctx, kAllPictures);
+    }
+    if (!AddSizeSteps(ctx)) {
+        return false;
+    }
+    EngineStart(ctx, ctx.Run.SaverWnd);
+    return !e.EngineFailed;
 }
 
 SizeSteps MeasureSizeSteps(const RasterEngine& engine) {

@@ -32,6 +32,11 @@ int32_t DepthSize(int32_t full, int32_t depth);
 // once the engine has failed.
 bool AddSizeSteps(FrameContext& ctx);
 
+// The start of the two flying styles: the engine with its 128 x 128 frame, the flyer
+// picture in slot 0 on the common palette (a fifth of its size in preview), its nineteen
+// smaller copies, and EngineStart. False once the engine has failed.
+bool StartFlyers(FrameContext& ctx, int32_t flyerPicture);
+
 // The sizes and centring offsets of the twenty slots, read back from the engine.
 SizeSteps MeasureSizeSteps(const RasterEngine& engine);
 

@@ -168,29 +168,10 @@ void RunParallaxFlight(FrameContext& ctx) {
     s.Count = s.Block.FlyerCount;
     const int32_t period = ((100 - ctx.Run.Speed) * 3) / 2 + 1;
 
+    if (!StartFlyers(ctx, s.Block.FlyerPicture)) {
+        return;
+    }
     RasterEngine& e = ctx.Engine;
-    EngineInit(ctx, 128, 128, 256, kTexturedRendering);
-    if (e.EngineFailed) {
-        return;
-    }
-    LoadPicture(ctx, s.Block.FlyerPicture);
-    if (e.EngineFailed) {
-        return;
-    }
-    BuildCommonPalette(ctx, false);
-    if (e.EngineFailed) {
-        return;
-    }
-    if (ctx.Run.IsPreview) {
-        ShrinkPictures(ctx, -1);
-    }
-    if (!AddSizeSteps(ctx)) {
-        return;
-    }
-    EngineStart(ctx, ctx.Run.SaverWnd);
-    if (e.EngineFailed) {
-        return;
-    }
     DrawCaptions(ctx);
     TracePictureArea(ctx);
 
