@@ -3,6 +3,7 @@
 #include "clock_command.h"
 #include "extract.h"
 #include "platform/files.h"
+#include "show/show_signature.h"
 #include "show_build.h"
 #include "show_check.h"
 #include "show_info.h"
@@ -48,6 +49,19 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     out.close();
     if (!out) {
         throw IoError("cannot write '" + path + "'");
+    }
+}
+
+// Refuses bytes that are some other kind of file, or whose header no show can have: the
+// decoded fields of a picture or a program would only mislead.
+void RequireShow(const std::vector<uint8_t>& bytes, const std::string& path, const char* command) {
+    if (const char* kind = ForeignFileKind(bytes)) {
+        throw IoError(std::string(command) + ": '" + path + "' is not a show file: it is " + kind);
+    }
+    const ShowLayout layout = LocateShow(bytes);
+    if (ImpossibleHeader(layout.Show, layout.HeaderCut)) {
+        throw IoError(std::string(command) + ": '" + path +
+                      "' is not a show file: its transition id and texts are none a show has");
     }
 }
 
@@ -126,6 +140,7 @@ int Info(const Args& args) {
                         "info: usage: quorvex-show info SHOW.qdm [--json | --manifest]");
     }
     const std::vector<uint8_t> bytes = ReadBytes(p.Positional[0]);
+    RequireShow(bytes, p.Positional[0], "info");
     const bool manifest = HasFlag(p, "--manifest");
     const auto info = DescribeShow(bytes, manifest ? InfoView::Manifest : InfoView::Player);
     if (manifest) {
@@ -148,12 +163,18 @@ int Extract(const Args& args) {
         throw ToolError(kExitUsage, "extract: usage: quorvex-show extract SHOW.qdm -o DIR");
     }
     const std::vector<uint8_t> bytes = ReadBytes(p.Positional[0]);
+    RequireShow(bytes, p.Positional[0], "extract");
     const ExtractResult result = ExtractPictures(bytes, p.Output);
     for (const auto& file : result.Written) {
         std::cout << file.string() << "\n";
     }
     for (const std::string& problem : result.Problems) {
         std::fprintf(stderr, "quorvex-show: %s\n", problem.c_str());
+    }
+    if (result.Written.empty()) {
+        std::fprintf(stderr, "quorvex-show: extract: no picture of '%s' could be read\n",
+                     p.Positional[0].c_str());
+        return kExitIo;
     }
     return result.WriteFailed ? kExitIo : 0;
 }

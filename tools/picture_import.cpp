@@ -3,6 +3,7 @@
 #include "show/picture_codec.h"
 #include "tool_error.h"
 
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -146,12 +147,31 @@ void Quantize(std::vector<uint8_t>& rgba, IndexedPicture& p, const std::string& 
 } // namespace
 
 IndexedPicture ImportPicture(const std::filesystem::path& file, const std::string& field) {
+    // Only a regular file is a picture: a folder or a device would make the read fail
+    // half-way, or never end.
+    std::error_code error;
+    const auto status = std::filesystem::status(file, error);
+    if (std::filesystem::is_directory(status)) {
+        throw ManifestError(field + ": '" + file.string() + "' is a folder, not a picture file");
+    }
+    if (!error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        throw ManifestError(field + ": '" + file.string() + "' is not a regular file");
+    }
+    errno = 0;
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        throw ManifestError(field + ": cannot open '" + file.string() + "'");
+        throw ManifestError(field + ": cannot open '" + file.string() + "'" +
+                            (errno != 0 ? std::string(": ") + std::strerror(errno) : ""));
     }
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                     std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes;
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::exception&) {
+        throw ManifestError(field + ": cannot read '" + file.string() + "'");
+    }
+    if (in.bad()) {
+        throw ManifestError(field + ": cannot read '" + file.string() + "'");
+    }
     if (auto bmp = ReadFullPaletteBmp(bytes)) {
         return std::move(*bmp);
     }

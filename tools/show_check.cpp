@@ -142,7 +142,7 @@ int CheckCommand(const std::vector<std::string>& args) {
 
     const char* foreign = ForeignFileKind(bytes);
     const ShowLayout layout = LocateShow(bytes);
-    if (foreign || ImpossibleHeader(layout.Show)) {
+    if (foreign || ImpossibleHeader(layout.Show, layout.HeaderCut)) {
         std::cout << name << ": not a show file"
                   << (foreign ? std::string(": it is ") + foreign : std::string()) << "\n";
         return kExitIo;

@@ -52,13 +52,14 @@ const char* ForeignFileKind(std::span<const uint8_t> first) {
     return nullptr;
 }
 
-bool ImpossibleHeader(const ShowRecord& s) {
-    if (s.TransitionType >= 0 && s.TransitionType <= 16) {
+bool ImpossibleHeader(const ShowRecord& s, bool headerCut) {
+    if (!headerCut && s.TransitionType >= 0 && s.TransitionType <= 16) {
         return false;
     }
-    for (const std::string* text : {&s.SaverFileName, &s.SaverTitle, &s.AboutText, &s.ClientText,
-                                    &s.SoundFile, &s.BannerPlace, &s.BannerText, &s.BannerFont,
-                                    &s.ClockPlace, &s.ClockFormat, &s.ClockFont}) {
+    for (const std::string* text :
+         {&s.ExtraFileName[0], &s.ExtraFileName[1], &s.SaverFileName, &s.SaverTitle, &s.AboutText,
+          &s.ClientText, &s.SoundFile, &s.BannerPlace, &s.BannerText, &s.BannerFont, &s.ClockPlace,
+          &s.ClockFormat, &s.ClockFont}) {
         if (HasControlCharacters(*text)) {
             return true;
         }

@@ -13,8 +13,8 @@ namespace qv {
 const char* ForeignFileKind(std::span<const uint8_t> firstBytes);
 
 // True when a header read from a file cannot have been written for a show: its transition
-// id is no style's and a text of it holds control characters, as random or foreign bytes
-// read as a header do.
-bool ImpossibleHeader(const ShowRecord& show);
+// id is no style's (or the file ends inside the header) and a text of it holds control
+// characters, as random or foreign bytes read as a header do.
+bool ImpossibleHeader(const ShowRecord& show, bool headerCut);
 
 } // namespace qv
