@@ -350,6 +350,27 @@ const ParamField* FindField(const StyleParams& style, const std::string& name) {
     return nullptr;
 }
 
+// A field's limits as a person reads them: "1..10", "0 or more", "0, 1, 10 or 11".
+std::string LimitText(const ParamField& f) {
+    if (!f.Allowed.empty()) {
+        std::string list;
+        for (size_t i = 0; i < f.Allowed.size(); ++i) {
+            list += (i == 0                      ? ""
+                     : i + 1 == f.Allowed.size() ? " or "
+                                                 : ", ") +
+                    std::to_string(f.Allowed[i]);
+        }
+        return list;
+    }
+    if (f.Max == kNoMax) {
+        return std::to_string(f.Min) + " or more";
+    }
+    if (f.Min == kNoMin) {
+        return "at most " + std::to_string(f.Max);
+    }
+    return std::to_string(f.Min) + ".." + std::to_string(f.Max);
+}
+
 void WriteParameters(ShowWriter& w, const Json& m, int32_t transitionType,
                      std::vector<std::string>& warnings) {
     const Json& given = m["Parameters"];
@@ -423,8 +444,8 @@ void WriteParameters(ShowWriter& w, const Json& m, int32_t transitionType,
         }
         auto limit = [&](int32_t value, const std::string& label) {
             if (f.Use != LimitUse::None && !f.InLimits(value)) {
-                std::string text = label + " = " + std::to_string(value) + " is outside " +
-                                   std::to_string(f.Min) + ".." + std::to_string(f.Max);
+                std::string text =
+                    label + " = " + std::to_string(value) + " is outside " + LimitText(f);
                 if (f.Use == LimitUse::Refuse) {
                     text += ": the player refuses the block (\"" + std::string(f.Refusal) + "\")";
                 } else if (f.Use == LimitUse::Clamp) {
@@ -670,7 +691,15 @@ BuildResult BuildShow(const Json& m, const std::filesystem::path& baseDir) {
                                   layout.Style->Params->StyleName + " block");
     }
     for (const std::string& problem : layout.Problems) {
-        result.Warnings.push_back("the player will not play this show: " + problem);
+        // A refused field has had its warning, with the style's message, already.
+        const bool told =
+            layout.Refused && layout.Refused->Refusal &&
+            std::any_of(result.Warnings.begin(), result.Warnings.end(), [&](const std::string& w) {
+                return w.find(layout.Refused->Refusal) != std::string::npos;
+            });
+        if (!told || problem.find(layout.Refused->Refusal) == std::string::npos) {
+            result.Warnings.push_back("the player will not play this show: " + problem);
+        }
     }
     return result;
 }
