@@ -30,8 +30,8 @@ const std::set<std::string> kTextFields = {
     "SaverFileName", "SaverTitle", "AboutText",  "ClientText",  "SoundFile", "BannerPlace",
     "BannerText",    "BannerFont", "ClockPlace", "ClockFormat", "ClockFont"};
 const std::set<std::string> kOtherKeys = {
-    "ExtraFileSize", "ExtraFileName", "Parameters",   "Pictures", "Logo",
-    "Raw",           "RawHeader",     "PictureTable", "Truncate", "Info"};
+    "ExtraFileSize", "ExtraFileName", "Parameters", "Pictures", "Logo", "Raw",
+    "RawHeader",     "PictureTable",  "Truncate",   "Info",     "Fit",  "Matte"};
 // What info writes about a picture; build takes such entries (without "File") as comments.
 const std::set<std::string> kPictureInfoKeys = {
     "Index", "Offset", "Width", "Height", "ColorsUsed", "ColorsImportant", "ImageSize", "Problem"};
@@ -481,7 +481,18 @@ struct PictureEntry {
     std::filesystem::path File;
     Compression Packing = Compression::Raw;
     std::string Field;
+    ImportOptions Options;
 };
+
+// "Fit": [W, H], both 1 to 65535.
+std::pair<int32_t, int32_t> ParseFit(const Json& v, const std::string& field) {
+    if (!v.is_array() || v.size() != 2 || !v[0].is_number_integer() || !v[1].is_number_integer() ||
+        v[0].get<int64_t>() < 1 || v[1].get<int64_t>() < 1 || v[0].get<int64_t>() > 65535 ||
+        v[1].get<int64_t>() > 65535) {
+        throw ManifestError(field + ": expected [WIDTH, HEIGHT], each 1 to 65535, not " + v.dump());
+    }
+    return {v[0].get<int32_t>(), v[1].get<int32_t>()};
+}
 
 std::vector<PictureEntry> ParsePictures(const Json& m, const std::string& key,
                                         const std::filesystem::path& baseDir,
@@ -504,6 +515,13 @@ std::vector<PictureEntry> ParsePictures(const Json& m, const std::string& key,
         }
         PictureEntry entry;
         entry.Field = name + ".File";
+        // Once for all pictures, or per picture.
+        if (m.contains("Fit")) {
+            entry.Options.Fit = ParseFit(m["Fit"], "Fit");
+        }
+        if (m.contains("Matte")) {
+            entry.Options.Matte = static_cast<uint32_t>(ToInt(m["Matte"], "Matte")) & 0x00FFFFFF;
+        }
         for (const auto& [k, v] : item.items()) {
             if (k == "File") {
                 if (!v.is_string()) {
@@ -518,8 +536,11 @@ std::vector<PictureEntry> ParsePictures(const Json& m, const std::string& key,
                                         " is not \"raw\", \"rle8\" or \"scheme4\"");
                 }
                 entry.Packing = *c;
+            } else if (k == "Fit") {
+                entry.Options.Fit = ParseFit(v, name + ".Fit");
             } else if (!kPictureInfoKeys.count(k)) {
-                throw ManifestError(name + ": unknown key '" + k + "' (File, Compression)");
+                throw ManifestError(name + ": unknown key '" + k + "' (File, Compression, Fit)" +
+                                    NearestHint(k, {"File", "Compression", "Fit"}));
             }
         }
         entries.push_back(std::move(entry));
@@ -534,11 +555,11 @@ std::vector<PictureEntry> ParsePictures(const Json& m, const std::string& key,
 // A picture table followed by its pictures; `explicitTable` entries replace the computed
 // offsets (relative to the end of the table).
 void WritePictures(ShowWriter& w, const std::vector<PictureEntry>& entries,
-                   const std::vector<int32_t>* explicitTable) {
+                   const std::vector<int32_t>* explicitTable, std::vector<std::string>& warnings) {
     std::vector<std::vector<uint8_t>> records;
     for (const PictureEntry& entry : entries) {
-        records.push_back(
-            EncodePictureRecord(ImportPicture(entry.File, entry.Field), entry.Packing));
+        records.push_back(EncodePictureRecord(
+            ImportPicture(entry.File, entry.Field, entry.Options, warnings), entry.Packing));
     }
     std::vector<int32_t> table(kTableEntries, 0);
     int64_t offset = 0;
@@ -616,6 +637,13 @@ BuildResult BuildShow(const Json& m, const std::filesystem::path& baseDir) {
         throw ManifestError("the manifest must be a JSON object of fields by name");
     }
     BuildResult result;
+    // Checked whether or not there are pictures to apply them to.
+    if (m.contains("Fit")) {
+        ParseFit(m["Fit"], "Fit");
+    }
+    if (m.contains("Matte")) {
+        ToInt(m["Matte"], "Matte");
+    }
     ShowWriter w;
     std::optional<size_t> logoOffsetAt;
     if (m.contains("RawHeader")) {
@@ -649,7 +677,7 @@ BuildResult BuildShow(const Json& m, const std::filesystem::path& baseDir) {
             table.push_back(ToInt(t[i], "PictureTable[" + std::to_string(i) + "]"));
         }
     }
-    WritePictures(w, pictures, m.contains("PictureTable") ? &table : nullptr);
+    WritePictures(w, pictures, m.contains("PictureTable") ? &table : nullptr, result.Warnings);
     if (m.contains("Parameters") && m["Parameters"].is_object() && !m.contains("PictureTable")) {
         WarnMissingPictures(m["Parameters"], transitionType, pictures.size(), result.Warnings);
     }
@@ -666,7 +694,7 @@ BuildResult BuildShow(const Json& m, const std::filesystem::path& baseDir) {
             result.Warnings.push_back("LogoOffset: replaced by the logo table's offset");
         }
         w.PatchInt(*logoOffsetAt, static_cast<int32_t>(w.Size()));
-        WritePictures(w, logo, nullptr);
+        WritePictures(w, logo, nullptr, result.Warnings);
     }
 
     if (m.contains("Truncate")) {

@@ -6,6 +6,7 @@
 #include "show/show_writer.h"
 #include "test_support.h"
 
+#include <array>
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
@@ -34,6 +35,13 @@ protected:
         const RunResult r =
             Tool({"build", (m_dir / (name + ".json")).string(), "-o", (m_dir / name).string()});
         EXPECT_EQ(r.ExitCode, 0) << r.Err;
+        // Every show built here also goes through check, which must give its verdict.
+        const std::string show = (m_dir / name).string();
+        const RunResult check = Tool({"check", show});
+        EXPECT_TRUE(check.ExitCode == 0 || check.ExitCode == 1) << check.Err;
+        EXPECT_TRUE(check.Out.rfind(show + ": plays\n", 0) == 0 ||
+                    check.Out.rfind(show + ": does not play\n", 0) == 0)
+            << check.Out;
         return m_dir / name;
     }
 
@@ -626,6 +634,102 @@ TEST_F(ShowTool, CheckNamesThePictureThatDoesNotLoad) {
                            "style: Slideshow mode 0 (TransitionType 2)\npictures:\n"
                            "  0: 8x8, loads\n  1: does not load [LB]\n"
                            "the style would show:\n  \"ERROR : Birds [LB]\"\n");
+}
+
+// "Fit" scales a larger picture down inside its box, keeping its proportions, before the
+// reduction to 256 colours; a smaller one stays as it is.
+TEST_F(ShowTool, FitScalesLargePicturesDownKeepingTheirProportions) {
+    tool::WritePng(m_dir / "large.png", TestPicture(2000, 1400));
+    tool::WritePng(m_dir / "small.png", TestPicture(100, 50));
+    struct Case {
+        std::string Name;
+        json Change;
+        std::pair<int32_t, int32_t> Large, Small;
+    };
+    const Case cases[] = {
+        {"PerPicture",
+         {{"Pictures", {{{"File", "large.png"}, {"Fit", {800, 600}}}, {{"File", "small.png"}}}}},
+         {800, 560},
+         {100, 50}},
+        {"OnceForAll",
+         {{"Fit", {600, 600}}, {"Pictures", {{{"File", "large.png"}}, {{"File", "small.png"}}}}},
+         {600, 420},
+         {100, 50}},
+        {"TallBox",
+         {{"Fit", {1000, 200}}, {"Pictures", {{{"File", "large.png"}}, {{"File", "small.png"}}}}},
+         {286, 200},
+         {100, 50}},
+    };
+    for (const Case& c : cases) {
+        json m = SlideshowManifest();
+        m["Parameters"]["PictureNumbers"] = {0, 1};
+        for (const auto& [key, value] : c.Change.items()) {
+            m[key] = value;
+        }
+        const auto show = Build(m, c.Name + ".qdm");
+        const RunResult r = Tool({"extract", show.string(), "-o", (m_dir / c.Name).string()});
+        ASSERT_EQ(r.ExitCode, 0) << r.Err;
+        int32_t w = 0;
+        int32_t h = 0;
+        tool::LoadRgba(m_dir / c.Name / "picture00.png", w, h);
+        EXPECT_EQ(std::make_pair(w, h), c.Large) << c.Name;
+        tool::LoadRgba(m_dir / c.Name / "picture01.png", w, h);
+        EXPECT_EQ(std::make_pair(w, h), c.Small) << c.Name;
+    }
+    json bad = SlideshowManifest();
+    bad["Fit"] = {0, 600};
+    test::WriteText(m_dir / "bad.json", bad.dump());
+    const RunResult r = Tool({"build", (m_dir / "bad.json").string(), "-o", "bad.qdm"});
+    EXPECT_EQ(r.ExitCode, 2);
+    EXPECT_EQ(r.Err, "quorvex-show: Fit: expected [WIDTH, HEIGHT], each 1 to 65535, not [0,600]\n");
+}
+
+// Transparent pixels are composed over the manifest's "Matte" colour, or over black with a
+// warning.
+TEST_F(ShowTool, TransparencyIsComposedOverTheMatte) {
+    // Opaque blue, fully transparent red and red at 40 % (alpha 102), 2 pixels each.
+    const RunResult made = test::Run("/usr/bin/convert",
+                                     {"-size", "2x1", "xc:rgba(0,0,255,1)", "xc:rgba(255,0,0,0)",
+                                      "xc:rgba(255,0,0,0.4)", "+append", "PNG32:alpha.png"},
+                                     m_dir.Path());
+    ASSERT_EQ(made.ExitCode, 0) << made.Err;
+    const struct {
+        const char* Name;
+        json Matte;                     // null: none
+        std::array<uint32_t, 3> Pixels; // 0xRRGGBB of the three pairs
+        std::string Err;
+    } cases[] = {
+        {"Green", 0x0000FF00, {0x0000FF, 0x00FF00, 0x669900}, ""},
+        {"None",
+         nullptr,
+         {0x0000FF, 0x000000, 0x660000},
+         "quorvex-show: warning: Pictures[0].File: the picture has transparent pixels; composed "
+         "over black (give \"Matte\" for another colour)\n"},
+    };
+    for (const auto& c : cases) {
+        json m = SlideshowManifest();
+        m["Pictures"] = {{{"File", "alpha.png"}}};
+        if (!c.Matte.is_null()) {
+            m["Matte"] = c.Matte;
+        }
+        test::WriteText(m_dir / "alpha.json", m.dump());
+        const RunResult b =
+            Tool({"build", (m_dir / "alpha.json").string(), "-o", (m_dir / "alpha.qdm").string()});
+        ASSERT_EQ(b.ExitCode, 0) << b.Err;
+        EXPECT_EQ(b.Err, c.Err) << c.Name;
+        const RunResult x =
+            Tool({"extract", (m_dir / "alpha.qdm").string(), "-o", (m_dir / c.Name).string()});
+        ASSERT_EQ(x.ExitCode, 0) << x.Err;
+        int32_t w = 0;
+        int32_t h = 0;
+        const std::vector<uint8_t> rgba = tool::LoadRgba(m_dir / c.Name / "picture00.png", w, h);
+        ASSERT_EQ(w, 6);
+        for (int i = 0; i < 6; ++i) {
+            const uint32_t rgb = static_cast<uint32_t>(rgba[4 * i]) << 16 |
+                                 static_cast<uint32_t>(rgba[4 * i + 1]) << 8 | rgba[4 * i + 2];
+            EXPECT_EQ(rgb, c.Pixels[static_cast<size_t>(i / 2)]) << c.Name << " pixel " << i;
+        }
+    }
 }
 
 TEST_F(ShowTool, UsageAndFileErrorsGiveTheirExitCodes) {
