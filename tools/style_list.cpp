@@ -173,6 +173,9 @@ nlohmann::ordered_json StyleTemplate(const StyleEntry& style, std::vector<std::s
         block.Add(std::move(v));
     }
     m["Parameters"] = std::move(params);
+    // Pictures larger than a common screen are made to fit it; transparency goes over black.
+    m["Fit"] = {1024, 768};
+    m["Matte"] = 0;
     Json list = Json::array();
     for (const std::string& file : pictures) {
         list.push_back({{"File", file}, {"Compression", "rle8"}});
