@@ -1,5 +1,7 @@
 #include "show_check.h"
 
+#include "media/sound.h"
+#include "media/video.h"
 #include "platform/headless/headless_host.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
@@ -60,6 +62,24 @@ public:
         if (m_file != INVALID_FILE) {
             m_os.Files().CloseHandle(m_file);
         }
+    }
+
+    // Whether a media file the show names is there, looked for as the player looks for it
+    // when the show is started from its own folder.
+    bool MediaThere(const ShowRecord& show, const std::filesystem::path& showFile,
+                    const std::string& name) {
+        ShowRecord beside = show;
+        beside.ShowDir = PathMap::ToWindows(std::filesystem::absolute(showFile).parent_path());
+        if (!beside.ShowDir.ends_with("\\")) {
+            beside.ShowDir += "\\";
+        }
+        const HFILE f = m_os.Files().CreateFile(ResolveMediaPath(beside, name), FileAccess::Read,
+                                                FileCreation::OpenExisting);
+        if (f == INVALID_FILE) {
+            return false;
+        }
+        m_os.Files().CloseHandle(f);
+        return true;
     }
 
     Loaded Load(size_t tableOffset, int32_t n) {
@@ -178,9 +198,21 @@ int CheckCommand(const std::vector<std::string>& args) {
         out << "warning: " << w << "\n";
     }
 
+    ScratchRoot root;
+    EngineProbe probe(name, root.Path());
+    if (!layout.Show.SoundFile.empty() &&
+        !probe.MediaThere(layout.Show, name, layout.Show.SoundFile)) {
+        out << "warning: the sound file " << layout.Show.SoundFile
+            << " is not beside the show: it plays without sound\n";
+    }
+    if (layout.Style && layout.Style->Sound == StyleSound::Own && layout.TableOffset) {
+        const std::string video(layout.Parameters.Str("VideoFile"));
+        if (!probe.MediaThere(layout.Show, name, video)) {
+            blocking.push_back("the video file " + video + " is not beside the show");
+            messages.emplace_back(kVideoOpenMessage);
+        }
+    }
     if (layout.TableOffset) {
-        ScratchRoot root;
-        EngineProbe probe(name, root.Path());
         const std::set<int32_t> used = PicturesOfBlock(layout.Parameters);
         std::set<int32_t> listed;
         for (const TableEntry& e : layout.Pictures) {

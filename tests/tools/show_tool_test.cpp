@@ -540,11 +540,20 @@ TEST_F(ShowTool, TemplateOfEveryStyleBuildsChecksAndPlays) {
         ASSERT_EQ(b.ExitCode, 0) << b.Err;
         EXPECT_EQ(b.Err, ""); // no warnings either
         const RunResult c = Tool({"check", (m_dir / (base + ".qdm")).string()});
+        if (id == 11) {
+            // The video style needs a video file, which the template only names.
+            EXPECT_EQ(c.ExitCode, 1) << c.Out;
+            EXPECT_EQ(c.Out.rfind((m_dir / (base + ".qdm")).string() +
+                                      ": does not play\nproblem: the video file video.mpg is not "
+                                      "beside the show\n",
+                                  0),
+                      0u)
+                << c.Out;
+            EXPECT_NE(c.Out.find("\"Could not play video file.\""), std::string::npos) << c.Out;
+            continue;
+        }
         EXPECT_EQ(c.ExitCode, 0) << c.Out;
         EXPECT_EQ(c.Out.rfind((m_dir / (base + ".qdm")).string() + ": plays\n", 0), 0u) << c.Out;
-        if (id == 11) {
-            continue; // the video style needs a video file, which the template only names
-        }
         const auto trace = m_dir / (base + ".jsonl");
         const RunResult play = test::Run(
             QV_PLAYER,
@@ -620,6 +629,19 @@ TEST_F(ShowTool, CheckNamesThePictureThatDoesNotLoad) {
     EXPECT_EQ(fine.Out, good.string() +
                             ": plays\nstyle: Slideshow mode 0 (TransitionType 2)\npictures:\n"
                             "  0: 8x8, loads\n  1: 8x8, loads\n");
+
+    // A missing sound does not stop the show; it is named.
+    json sounding = m;
+    sounding["SoundFile"] = "song.mid";
+    const auto quiet = Build(sounding, "quiet.qdm");
+    const RunResult silent = Tool({"check", quiet.string()});
+    EXPECT_EQ(silent.ExitCode, 0);
+    EXPECT_NE(silent.Out.find("\nwarning: the sound file song.mid is not beside the show: it "
+                              "plays without sound\n"),
+              std::string::npos)
+        << silent.Out;
+    test::WriteText(m_dir / "SONG.MID", "MThd");
+    EXPECT_EQ(Tool({"check", quiet.string()}).Out.find("sound file"), std::string::npos);
 
     // The second picture's colour count is damaged: the engine refuses it with "LB".
     std::vector<uint8_t> bytes = ReadFile(good);
