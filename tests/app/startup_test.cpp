@@ -297,7 +297,7 @@ TEST(Startup, QuietEndsSayWhyOnATerminalOnly) {
             expected.replace(at, 6, ShowNameBeside(exe));
         }
         std::vector<std::string> args = c.Args;
-        for (const std::string option :
+        for (const std::string& option :
              {"--trace=" + (dir / "trace.jsonl").string(), "--root=" + (dir / "root").string(),
               std::string("--display=headless")}) {
             args.push_back(option);
