@@ -15,6 +15,9 @@ constexpr uint32_t kMsgCheck = WM_USER + 0x0F02;
 constexpr uint32_t kMsgScroll = WM_USER + 0x0F03;
 constexpr uint32_t kMsgFocus = WM_USER + 0x0F04;
 
+// The longest a shown form sleeps between rounds when no input comes.
+constexpr uint32_t kIdleWakeMs = 250;
+
 constexpr uint32_t kFormStyle = WS_POPUP | WS_CAPTION | 0x00080000u; // WS_SYSMENU
 
 constexpr uint32_t kVkPrior = 0x21;
@@ -478,6 +481,10 @@ ModalResult Form::Run(Modality modality) {
         } else if (!m_view || !m_view->InputPossible()) {
             m_os.Trace().Emit("form-abandoned", {{"form", m_name}});
             Close(ModalResult::Cancel);
+        } else {
+            // A form changes only on input: sleep until some comes, waking now and then
+            // for anything a host learns without an input event.
+            m_os.WaitForMessage(m_os.Clock().GetTickCount() + kIdleWakeMs);
         }
     }
     m_running = false;

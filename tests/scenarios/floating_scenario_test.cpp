@@ -1,6 +1,8 @@
 #include "moving_support.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <map>
 #include <set>
 
 namespace qv::test {
@@ -179,6 +181,45 @@ TEST(FloatingPicture, VerticalAxisOnlyMovesUpAndDown) {
         tops.insert(box.Top);
     }
     EXPECT_GE(tops.size(), 5u);
+}
+
+TEST(FloatingPicture, TheNextRunMovesAtTheSpeedTheSettingsDialogSaved) {
+    // The settings dialog's scroll bar sets the user's speed; with SpeedOffset 50 the style
+    // moves the picture (speed / 3 + 2) / 2 pixels a frame.
+    const struct {
+        int32_t Speed;
+        int32_t Step;
+    } cases[] = {{20, 4}, {80, 14}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Speed);
+        TempDir dir;
+        const auto show = BuildWithTool(dir, FloatingManifest(1, 100000, 2, 50),
+                                        {BandedPicture(30, 20, {kRed, kGreen})});
+        const PlayerRun settings =
+            RunShow(dir, show, {},
+                    "10 scroll ssspeed " + std::to_string(c.Speed) + "\n20 click btnOK\n", {"/c"});
+        ASSERT_EQ(settings.Result.ExitCode, 0) << settings.Result.Err;
+        std::filesystem::remove(dir / "show.scr");
+        // Frames every 20 ms; snapshots between them see each frame once.
+        const auto times = Every(110, 20, 700);
+        std::vector<std::string> options{"--size=160x120", "--duration=700"};
+        const auto shots = Snapshots(dir, times);
+        options.insert(options.end(), shots.begin(), shots.end());
+        const PlayerRun run = RunShow(dir, show, options, "", {"/s"});
+        ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
+        // A bounce at an edge shortens a step; the common step is the speed's.
+        std::map<int32_t, int32_t> steps;
+        int32_t previous = ColourBox(Shot(dir, times[0]), kFirstColours).Top;
+        for (size_t i = 1; i < times.size(); ++i) {
+            const int32_t top = ColourBox(Shot(dir, times[i]), kFirstColours).Top;
+            ++steps[std::abs(top - previous)];
+            previous = top;
+        }
+        const auto common =
+            std::max_element(steps.begin(), steps.end(),
+                             [](const auto& a, const auto& b) { return a.second < b.second; });
+        EXPECT_EQ(common->first, c.Step);
+    }
 }
 
 TEST(FloatingPicture, SwitchTimeOfZeroOrLessSwitchesEveryFrame) {
