@@ -3,17 +3,24 @@
 #include "clock_command.h"
 #include "extract.h"
 #include "platform/files.h"
+#include "show/show_signature.h"
 #include "show_build.h"
+#include "show_check.h"
 #include "show_info.h"
 #include "style_list.h"
 #include "tool_error.h"
 
+#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <string>
 #include <vector>
+
+#ifndef QV_VERSION
+#define QV_VERSION "0.0.0"
+#endif
 
 namespace qv::tool {
 namespace {
@@ -42,6 +49,19 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     out.close();
     if (!out) {
         throw IoError("cannot write '" + path + "'");
+    }
+}
+
+// Refuses bytes that are some other kind of file, or whose header no show can have: the
+// decoded fields of a picture or a program would only mislead.
+void RequireShow(const std::vector<uint8_t>& bytes, const std::string& path, const char* command) {
+    if (const char* kind = ForeignFileKind(bytes)) {
+        throw IoError(std::string(command) + ": '" + path + "' is not a show file: it is " + kind);
+    }
+    const ShowLayout layout = LocateShow(bytes);
+    if (ImpossibleHeader(layout.Show, layout.HeaderCut)) {
+        throw IoError(std::string(command) + ": '" + path +
+                      "' is not a show file: its transition id and texts are none a show has");
     }
 }
 
@@ -120,6 +140,7 @@ int Info(const Args& args) {
                         "info: usage: quorvex-show info SHOW.qdm [--json | --manifest]");
     }
     const std::vector<uint8_t> bytes = ReadBytes(p.Positional[0]);
+    RequireShow(bytes, p.Positional[0], "info");
     const bool manifest = HasFlag(p, "--manifest");
     const auto info = DescribeShow(bytes, manifest ? InfoView::Manifest : InfoView::Player);
     if (manifest) {
@@ -142,12 +163,18 @@ int Extract(const Args& args) {
         throw ToolError(kExitUsage, "extract: usage: quorvex-show extract SHOW.qdm -o DIR");
     }
     const std::vector<uint8_t> bytes = ReadBytes(p.Positional[0]);
+    RequireShow(bytes, p.Positional[0], "extract");
     const ExtractResult result = ExtractPictures(bytes, p.Output);
     for (const auto& file : result.Written) {
         std::cout << file.string() << "\n";
     }
     for (const std::string& problem : result.Problems) {
         std::fprintf(stderr, "quorvex-show: %s\n", problem.c_str());
+    }
+    if (result.Written.empty()) {
+        std::fprintf(stderr, "quorvex-show: extract: no picture of '%s' could be read\n",
+                     p.Positional[0].c_str());
+        return kExitIo;
     }
     return result.WriteFailed ? kExitIo : 0;
 }
@@ -162,29 +189,98 @@ int Styles(const Args& args) {
     return 0;
 }
 
+int Template(const Args& args) {
+    const Parsed p = Parse(args, "template");
+    OnlyFlags(p, {}, "template");
+    if (p.Positional.empty() || !p.Output.empty()) {
+        throw ToolError(kExitUsage, "template: usage: quorvex-show template ID [PICTURE...]");
+    }
+    int32_t id = 0;
+    const std::string& text = p.Positional[0];
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), id);
+    const StyleEntry* style =
+        ec == std::errc() && end == text.data() + text.size() ? FindStyle(id) : nullptr;
+    if (!style) {
+        throw ToolError(kExitUsage, "template: '" + text +
+                                        "' is no transition id (1 to 16; quorvex-show styles "
+                                        "lists them)");
+    }
+    const Args pictures(p.Positional.begin() + 1, p.Positional.end());
+    std::cout << StyleTemplate(*style, pictures).dump(2) << "\n";
+    return 0;
+}
+
 struct Command {
     const char* Name;
     const char* Usage;
     int (*Run)(const Args& args);
+    const char* Help = "";
 };
 
 // The subcommands; a new one is one more line here.
 const Command kCommands[] = {
-    {"build", "build MANIFEST.json -o SHOW.qdm   make a show file from a JSON manifest", Build},
-    {"info", "info SHOW.qdm [--json|--manifest]  header, parameter block and picture table", Info},
+    {"build", "build MANIFEST.json -o SHOW.qdm   make a show file from a JSON manifest", Build,
+     "Writes the show file that the manifest describes: header fields by name, the style's\n"
+     "\"Parameters\", \"Pictures\" and \"Logo\" (PNG, JPEG or BMP files, relative to the\n"
+     "manifest). Warns (exit 0) about every value the player will cut, ignore or refuse;\n"
+     "a mistake in the manifest is an error (exit 2) that names the field.\n"},
+    {"info", "info SHOW.qdm [--json|--manifest]  header, parameter block and picture table", Info,
+     "Decodes a show file the way the player reads it. --json gives the same as JSON;\n"
+     "--manifest a manifest that build turns back into the same show. A file that is no\n"
+     "show (a picture, an archive, a program) is named as such, with exit 1.\n"},
     {"extract", "extract SHOW.qdm -o DIR           every picture as pictureNN.png / logoNN.png",
-     Extract},
+     Extract,
+     "Writes every picture of the show's table and of its logo table as PNG into DIR.\n"
+     "Exit 1 when a picture cannot be written or the file holds no readable picture.\n"},
+    {"check", "check SHOW.qdm                    whether the player plays it, and what it shows",
+     CheckCommand,
+     "Says whether the player will play the show: its style and mode, every field outside\n"
+     "its limits, each picture loaded as the player loads it (with the player's error code\n"
+     "when it does not load) and the messages the style would show. Exit 0 when the show\n"
+     "plays, 1 when it does not.\n"},
     {"styles", "styles                            the transition ids and their parameter fields",
-     Styles},
-    {"clock", "clock FORMAT [--at TIME] [--locale NAME]  what a clock caption shows", ClockCommand},
+     Styles,
+     "Lists the 16 transition ids with their style and mode, and each style's fields in\n"
+     "stored order: when present, which are picture numbers, their limits and meaning.\n"},
+    {"template", "template ID [PICTURE...]          a manifest to start a show of that style",
+     Template,
+     "Prints a manifest for the transition id with every field at a sensible value, taking\n"
+     "the picture files given (or picture1.png, ... when none are given). Save it, adjust\n"
+     "it and give it to build.\n"},
+    {"clock", "clock FORMAT [--at TIME] [--locale NAME]  what a clock caption shows", ClockCommand,
+     "Prints what a clock caption with FORMAT shows at TIME (default: now), in the locale\n"
+     "NAME (default: the user's).\n"},
 };
 
-int Usage() {
-    std::fputs("usage: quorvex-show COMMAND ...\n", stderr);
+void PrintUsage(std::FILE* to) {
+    std::fputs("usage: quorvex-show COMMAND ...\n", to);
     for (const Command& c : kCommands) {
-        std::fprintf(stderr, "  quorvex-show %s\n", c.Usage);
+        std::fprintf(to, "  quorvex-show %s\n", c.Usage);
     }
+    std::fputs("  quorvex-show help COMMAND         more about one command\n"
+               "  quorvex-show --version\n",
+               to);
+}
+
+int Usage() {
+    PrintUsage(stderr);
     return kExitUsage;
+}
+
+// help, help COMMAND, --help, -h: on standard output, exit 0.
+int Help(const Args& args) {
+    if (args.empty()) {
+        PrintUsage(stdout);
+        return 0;
+    }
+    for (const Command& c : kCommands) {
+        if (args[0] == c.Name) {
+            std::printf("usage: quorvex-show %s\n\n%s", c.Usage, c.Help);
+            return 0;
+        }
+    }
+    std::fprintf(stderr, "quorvex-show: help: unknown command '%s'\n", args[0].c_str());
+    return Usage();
 }
 
 } // namespace
@@ -197,8 +293,20 @@ int main(int argc, char** argv) {
     }
     const std::string name = argv[1];
     const Args args(argv + 2, argv + argc);
+    if (name == "--help" || name == "-h" || name == "help") {
+        return Help(args);
+    }
+    if (name == "--version") {
+        std::printf("quorvex-show %s\n", QV_VERSION);
+        return 0;
+    }
     for (const Command& c : kCommands) {
         if (name == c.Name) {
+            for (const std::string& a : args) {
+                if (a == "--help" || a == "-h") {
+                    return Help({name});
+                }
+            }
             try {
                 return c.Run(args);
             } catch (const ToolError& e) {

@@ -3,12 +3,17 @@
 #include "show/picture_codec.h"
 #include "tool_error.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <libimagequant.h>
 #include <memory>
 #include <stb_image.h>
+#define STB_IMAGE_RESIZE_IMPLEMENTATION
+#define STB_IMAGE_RESIZE_STATIC
+#include <stb_image_resize.h>
 #include <unordered_map>
 
 namespace qv::tool {
@@ -143,17 +148,80 @@ void Quantize(std::vector<uint8_t>& rgba, IndexedPicture& p, const std::string& 
     }
 }
 
+// Composes every pixel over the matte colour (a COLORREF: red in its low byte); true when
+// any pixel was not opaque.
+bool ComposeOverMatte(std::vector<uint8_t>& rgba, uint32_t colorref) {
+    const uint8_t matte[3] = {static_cast<uint8_t>(colorref), static_cast<uint8_t>(colorref >> 8),
+                              static_cast<uint8_t>(colorref >> 16)};
+    bool transparent = false;
+    for (size_t i = 0; i + 3 < rgba.size(); i += 4) {
+        const uint32_t a = rgba[i + 3];
+        if (a == 255) {
+            continue;
+        }
+        transparent = true;
+        for (size_t c = 0; c < 3; ++c) {
+            rgba[i + c] =
+                static_cast<uint8_t>((rgba[i + c] * a + matte[c] * (255 - a) + 127) / 255);
+        }
+        rgba[i + 3] = 255;
+    }
+    return transparent;
+}
+
 } // namespace
 
+std::pair<int32_t, int32_t> FittedSize(int32_t w, int32_t h, int32_t fitW, int32_t fitH) {
+    if (w <= fitW && h <= fitH) {
+        return {w, h};
+    }
+    // The side that meets its limit first sets the scale; the other is rounded.
+    if (static_cast<int64_t>(w) * fitH >= static_cast<int64_t>(h) * fitW) {
+        const int64_t nh = (static_cast<int64_t>(h) * fitW * 2 + w) / (2 * static_cast<int64_t>(w));
+        return {fitW, static_cast<int32_t>(std::max<int64_t>(1, nh))};
+    }
+    const int64_t nw = (static_cast<int64_t>(w) * fitH * 2 + h) / (2 * static_cast<int64_t>(h));
+    return {static_cast<int32_t>(std::max<int64_t>(1, nw)), fitH};
+}
+
 IndexedPicture ImportPicture(const std::filesystem::path& file, const std::string& field) {
+    std::vector<std::string> warnings;
+    return ImportPicture(file, field, ImportOptions{}, warnings);
+}
+
+IndexedPicture ImportPicture(const std::filesystem::path& file, const std::string& field,
+                             const ImportOptions& options, std::vector<std::string>& warnings) {
+    // Only a regular file is a picture: a folder or a device would make the read fail
+    // half-way, or never end.
+    std::error_code error;
+    const auto status = std::filesystem::status(file, error);
+    if (std::filesystem::is_directory(status)) {
+        throw ManifestError(field + ": '" + file.string() + "' is a folder, not a picture file");
+    }
+    if (!error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        throw ManifestError(field + ": '" + file.string() + "' is not a regular file");
+    }
+    errno = 0;
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        throw ManifestError(field + ": cannot open '" + file.string() + "'");
+        throw ManifestError(field + ": cannot open '" + file.string() + "'" +
+                            (errno != 0 ? std::string(": ") + std::strerror(errno) : ""));
     }
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                     std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes;
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::exception&) {
+        throw ManifestError(field + ": cannot read '" + file.string() + "'");
+    }
+    if (in.bad()) {
+        throw ManifestError(field + ": cannot read '" + file.string() + "'");
+    }
     if (auto bmp = ReadFullPaletteBmp(bytes)) {
-        return std::move(*bmp);
+        // Taken as it stands unless it must be made smaller.
+        if (!options.Fit ||
+            (bmp->Width <= options.Fit->first && bmp->Height <= options.Fit->second)) {
+            return std::move(*bmp);
+        }
     }
     int width = 0;
     int height = 0;
@@ -167,6 +235,23 @@ IndexedPicture ImportPicture(const std::filesystem::path& file, const std::strin
     std::vector<uint8_t> rgba(decoded, decoded + static_cast<size_t>(width) *
                                                      static_cast<size_t>(height) * 4);
     stbi_image_free(decoded);
+    if (ComposeOverMatte(rgba, options.Matte.value_or(0)) && !options.Matte) {
+        warnings.push_back(field + ": the picture has transparent pixels; composed over black "
+                                   "(give \"Matte\" for another colour)");
+    }
+    if (options.Fit) {
+        const auto [fw, fh] = FittedSize(width, height, options.Fit->first, options.Fit->second);
+        if (fw != width || fh != height) {
+            std::vector<uint8_t> smaller(static_cast<size_t>(fw) * static_cast<size_t>(fh) * 4);
+            if (!stbir_resize_uint8_srgb(rgba.data(), width, height, 0, smaller.data(), fw, fh, 0,
+                                         4, 3, 0)) {
+                throw ManifestError(field + ": cannot scale the picture");
+            }
+            rgba = std::move(smaller);
+            width = fw;
+            height = fh;
+        }
+    }
     if (static_cast<int64_t>((width + 3) & ~3) * height > kMaxPictureBytes) {
         throw ManifestError(field + ": " + std::to_string(width) + "x" + std::to_string(height) +
                             " is larger than the player loads (4194304 bytes)");

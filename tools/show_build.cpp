@@ -6,9 +6,12 @@
 #include "saver/style_registry.h"
 #include "show/show_writer.h"
 #include "show/style_params.h"
+#include "show_info.h"
 #include "tool_error.h"
+#include "transitions/frame.h"
 
 #include <algorithm>
+#include <cctype>
 #include <limits>
 #include <set>
 
@@ -27,11 +30,48 @@ const std::set<std::string> kTextFields = {
     "SaverFileName", "SaverTitle", "AboutText",  "ClientText",  "SoundFile", "BannerPlace",
     "BannerText",    "BannerFont", "ClockPlace", "ClockFormat", "ClockFont"};
 const std::set<std::string> kOtherKeys = {
-    "ExtraFileSize", "ExtraFileName", "Parameters",   "Pictures", "Logo",
-    "Raw",           "RawHeader",     "PictureTable", "Truncate", "Info"};
+    "ExtraFileSize", "ExtraFileName", "Parameters", "Pictures", "Logo", "Raw",
+    "RawHeader",     "PictureTable",  "Truncate",   "Info",     "Fit",  "Matte"};
 // What info writes about a picture; build takes such entries (without "File") as comments.
 const std::set<std::string> kPictureInfoKeys = {
     "Index", "Offset", "Width", "Height", "ColorsUsed", "ColorsImportant", "ImageSize", "Problem"};
+
+// Edit distance between two names, ignoring case, for "did you mean" hints.
+size_t NameDistance(std::string_view a, std::string_view b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) {
+        row[j] = j;
+    }
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t up = row[j];
+            const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                              std::tolower(static_cast<unsigned char>(b[j - 1]));
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = up;
+        }
+    }
+    return row[b.size()];
+}
+
+// " (did you mean 'X'?)" for the known name nearest to `name`, when one is near enough.
+std::string NearestHint(const std::string& name, const std::vector<std::string>& known) {
+    const std::string* best = nullptr;
+    size_t bestDistance = 0;
+    for (const std::string& k : known) {
+        const size_t d = NameDistance(name, k);
+        if (!best || d < bestDistance) {
+            best = &k;
+            bestDistance = d;
+        }
+    }
+    if (!best || bestDistance > std::max<size_t>(2, name.size() / 3)) {
+        return "";
+    }
+    return " (did you mean '" + *best + "'?)";
+}
 
 int32_t ToInt(const Json& v, const std::string& field) {
     if (v.is_boolean()) {
@@ -126,10 +166,58 @@ void WriteRaw(ShowWriter& w, const Json& items, const std::string& field) {
     }
 }
 
+// The message for a manifest key that names nothing: the nearest known key, or where the
+// key belongs when it is a field of the style's block.
+std::string UnknownKeyMessage(const std::string& key, const Json& m) {
+    std::vector<std::string> known;
+    for (const auto* names : {&kIntFields, &kFlagFields, &kTextFields, &kOtherKeys}) {
+        known.insert(known.end(), names->begin(), names->end());
+    }
+    known.emplace_back("ExtraFileCount");
+    std::string message = "unknown key '" + key + "'";
+    if (m.contains("TransitionType") && m["TransitionType"].is_number_integer()) {
+        const StyleEntry* style = FindStyle(static_cast<int32_t>(
+            std::clamp<int64_t>(m["TransitionType"].get<int64_t>(), -1, 1000)));
+        for (const ParamField& f : style ? style->Params->Fields : std::span<const ParamField>()) {
+            if (key == f.Name) {
+                return message + ": a field of the " + style->Params->StyleName +
+                       " block belongs inside \"Parameters\"";
+            }
+        }
+    }
+    const std::string hint = NearestHint(key, known);
+    return message + (hint.empty() ? " (header fields by name, Parameters, Pictures, Logo, Raw, "
+                                     "RawHeader, PictureTable, Truncate)"
+                                   : hint);
+}
+
+// What the player makes of a place: 'T' or 'B', then 'L', 'M' or 'R', in either case;
+// anything else counts as top and left.
+void WarnPlace(const std::string& key, const std::string& place,
+               std::vector<std::string>& warnings) {
+    auto up = [&](size_t i) {
+        return i < place.size()
+                   ? static_cast<char>(std::toupper(static_cast<unsigned char>(place[i])))
+                   : '\0';
+    };
+    const bool valid = place.size() == 2 && (up(0) == 'T' || up(0) == 'B') &&
+                       (up(1) == 'L' || up(1) == 'M' || up(1) == 'R');
+    if (valid || place.empty()) {
+        return;
+    }
+    // Where the player's own rule puts a caption 0 x 0 on a 2 x 2 screen.
+    const CaptionPlace at = PlaceCaption(place, 0, 0, 2, 2);
+    const char vertical = at.Bottom ? 'B' : 'T';
+    const char horizontal = at.X == 0 ? 'L' : at.X == 1 ? 'M' : 'R';
+    warnings.push_back(key + ": \"" + AnsiToUtf8(place) +
+                       "\" is not two place letters (T or B, then L, M or R): the player "
+                       "places the caption at " +
+                       std::string{vertical, horizontal});
+}
+
 // The header: the extra-file entries, then fields 3 to 30 by the show writer. Returns the
 // offset of LogoOffset in the bytes.
 size_t WriteHeader(ShowWriter& w, const Json& m, std::vector<std::string>& warnings) {
-    (void)warnings;
     ShowRecord s;
     int32_t spare = 0;
     std::vector<int32_t> sizes;
@@ -191,6 +279,15 @@ size_t WriteHeader(ShowWriter& w, const Json& m, std::vector<std::string>& warni
                 s.ClockColor = static_cast<uint32_t>(v);
         } else if (kFlagFields.count(key)) {
             // Flags are tested on their low byte; they are written as 0 or 1.
+            if (!value.is_boolean() && !value.is_number_integer()) {
+                throw ManifestError(key + ": a flag is true or false (or an integer), not " +
+                                    value.dump());
+            }
+            if (value.is_number_integer() && (ToInt(value, key) & 0xFF) == 0 &&
+                ToInt(value, key) != 0) {
+                warnings.push_back(key + ": " + value.dump() +
+                                   " has a low byte of 0: the player reads it as false");
+            }
             const bool on = (ToInt(value, key) & 0xFF) != 0;
             if (key == "BannerBold")
                 s.BannerBold = on;
@@ -212,22 +309,22 @@ size_t WriteHeader(ShowWriter& w, const Json& m, std::vector<std::string>& warni
                 s.ClientText = std::move(t);
             else if (key == "SoundFile")
                 s.SoundFile = std::move(t);
-            else if (key == "BannerPlace")
+            else if (key == "BannerPlace") {
+                WarnPlace(key, t, warnings);
                 s.BannerPlace = std::move(t);
-            else if (key == "BannerText")
+            } else if (key == "BannerText")
                 s.BannerText = std::move(t);
             else if (key == "BannerFont")
                 s.BannerFont = std::move(t);
-            else if (key == "ClockPlace")
+            else if (key == "ClockPlace") {
+                WarnPlace(key, t, warnings);
                 s.ClockPlace = std::move(t);
-            else if (key == "ClockFormat")
+            } else if (key == "ClockFormat")
                 s.ClockFormat = std::move(t);
             else
                 s.ClockFont = std::move(t);
         } else if (!kOtherKeys.count(key)) {
-            throw ManifestError("unknown key '" + key +
-                                "' (header fields by name, Parameters, Pictures, Logo, Raw, "
-                                "RawHeader, PictureTable, Truncate)");
+            throw ManifestError(UnknownKeyMessage(key, m));
         }
     }
 
@@ -253,6 +350,27 @@ const ParamField* FindField(const StyleParams& style, const std::string& name) {
     return nullptr;
 }
 
+// A field's limits as a person reads them: "1..10", "0 or more", "0, 1, 10 or 11".
+std::string LimitText(const ParamField& f) {
+    if (!f.Allowed.empty()) {
+        std::string list;
+        for (size_t i = 0; i < f.Allowed.size(); ++i) {
+            list += (i == 0                      ? ""
+                     : i + 1 == f.Allowed.size() ? " or "
+                                                 : ", ") +
+                    std::to_string(f.Allowed[i]);
+        }
+        return list;
+    }
+    if (f.Max == kNoMax) {
+        return std::to_string(f.Min) + " or more";
+    }
+    if (f.Min == kNoMin) {
+        return "at most " + std::to_string(f.Max);
+    }
+    return std::to_string(f.Min) + ".." + std::to_string(f.Max);
+}
+
 void WriteParameters(ShowWriter& w, const Json& m, int32_t transitionType,
                      std::vector<std::string>& warnings) {
     const Json& given = m["Parameters"];
@@ -267,6 +385,17 @@ void WriteParameters(ShowWriter& w, const Json& m, int32_t transitionType,
     const std::string where = std::string(t->Params->StyleName) +
                               (t->Params->ModeCount > 1 ? " mode " + std::to_string(t->Mode) : "") +
                               " (TransitionType " + std::to_string(transitionType) + ")";
+    // Misspelt names first: a field reported missing is often one spelt wrong.
+    std::vector<std::string> fieldNames;
+    for (const ParamField& f : t->Params->Fields) {
+        fieldNames.emplace_back(f.Name);
+    }
+    for (const auto& [key, value] : given.items()) {
+        if (!FindField(*t->Params, key)) {
+            throw ManifestError("Parameters." + key + ": unknown field of the " + where + " block" +
+                                NearestHint(key, fieldNames));
+        }
+    }
     ParamBlock block;
     std::set<std::string> used;
     for (const ParamField& f : t->Params->Fields) {
@@ -315,8 +444,8 @@ void WriteParameters(ShowWriter& w, const Json& m, int32_t transitionType,
         }
         auto limit = [&](int32_t value, const std::string& label) {
             if (f.Use != LimitUse::None && !f.InLimits(value)) {
-                std::string text = label + " = " + std::to_string(value) + " is outside " +
-                                   std::to_string(f.Min) + ".." + std::to_string(f.Max);
+                std::string text =
+                    label + " = " + std::to_string(value) + " is outside " + LimitText(f);
                 if (f.Use == LimitUse::Refuse) {
                     text += ": the player refuses the block (\"" + std::string(f.Refusal) + "\")";
                 } else if (f.Use == LimitUse::Clamp) {
@@ -352,7 +481,18 @@ struct PictureEntry {
     std::filesystem::path File;
     Compression Packing = Compression::Raw;
     std::string Field;
+    ImportOptions Options;
 };
+
+// "Fit": [W, H], both 1 to 65535.
+std::pair<int32_t, int32_t> ParseFit(const Json& v, const std::string& field) {
+    if (!v.is_array() || v.size() != 2 || !v[0].is_number_integer() || !v[1].is_number_integer() ||
+        v[0].get<int64_t>() < 1 || v[1].get<int64_t>() < 1 || v[0].get<int64_t>() > 65535 ||
+        v[1].get<int64_t>() > 65535) {
+        throw ManifestError(field + ": expected [WIDTH, HEIGHT], each 1 to 65535, not " + v.dump());
+    }
+    return {v[0].get<int32_t>(), v[1].get<int32_t>()};
+}
 
 std::vector<PictureEntry> ParsePictures(const Json& m, const std::string& key,
                                         const std::filesystem::path& baseDir,
@@ -375,6 +515,13 @@ std::vector<PictureEntry> ParsePictures(const Json& m, const std::string& key,
         }
         PictureEntry entry;
         entry.Field = name + ".File";
+        // Once for all pictures, or per picture.
+        if (m.contains("Fit")) {
+            entry.Options.Fit = ParseFit(m["Fit"], "Fit");
+        }
+        if (m.contains("Matte")) {
+            entry.Options.Matte = static_cast<uint32_t>(ToInt(m["Matte"], "Matte")) & 0x00FFFFFF;
+        }
         for (const auto& [k, v] : item.items()) {
             if (k == "File") {
                 if (!v.is_string()) {
@@ -389,8 +536,11 @@ std::vector<PictureEntry> ParsePictures(const Json& m, const std::string& key,
                                         " is not \"raw\", \"rle8\" or \"scheme4\"");
                 }
                 entry.Packing = *c;
+            } else if (k == "Fit") {
+                entry.Options.Fit = ParseFit(v, name + ".Fit");
             } else if (!kPictureInfoKeys.count(k)) {
-                throw ManifestError(name + ": unknown key '" + k + "' (File, Compression)");
+                throw ManifestError(name + ": unknown key '" + k + "' (File, Compression, Fit)" +
+                                    NearestHint(k, {"File", "Compression", "Fit"}));
             }
         }
         entries.push_back(std::move(entry));
@@ -405,11 +555,11 @@ std::vector<PictureEntry> ParsePictures(const Json& m, const std::string& key,
 // A picture table followed by its pictures; `explicitTable` entries replace the computed
 // offsets (relative to the end of the table).
 void WritePictures(ShowWriter& w, const std::vector<PictureEntry>& entries,
-                   const std::vector<int32_t>* explicitTable) {
+                   const std::vector<int32_t>* explicitTable, std::vector<std::string>& warnings) {
     std::vector<std::vector<uint8_t>> records;
     for (const PictureEntry& entry : entries) {
-        records.push_back(
-            EncodePictureRecord(ImportPicture(entry.File, entry.Field), entry.Packing));
+        records.push_back(EncodePictureRecord(
+            ImportPicture(entry.File, entry.Field, entry.Options, warnings), entry.Packing));
     }
     std::vector<int32_t> table(kTableEntries, 0);
     int64_t offset = 0;
@@ -455,6 +605,31 @@ void WarnMissingPictures(const Json& given, int32_t transitionType, size_t pictu
     }
 }
 
+// Texts the player cuts when it loads them, found by reading the header back the way the
+// player does.
+void WarnCutTexts(const Json& m, const ShowRecord& stored, std::vector<std::string>& warnings) {
+    const std::pair<const char*, const std::string ShowRecord::*> texts[] = {
+        {"SaverFileName", &ShowRecord::SaverFileName}, {"SaverTitle", &ShowRecord::SaverTitle},
+        {"AboutText", &ShowRecord::AboutText},         {"ClientText", &ShowRecord::ClientText},
+        {"SoundFile", &ShowRecord::SoundFile},         {"BannerPlace", &ShowRecord::BannerPlace},
+        {"BannerText", &ShowRecord::BannerText},       {"BannerFont", &ShowRecord::BannerFont},
+        {"ClockPlace", &ShowRecord::ClockPlace},       {"ClockFormat", &ShowRecord::ClockFormat},
+        {"ClockFont", &ShowRecord::ClockFont},
+    };
+    for (const auto& [key, member] : texts) {
+        if (!m.contains(key)) {
+            continue;
+        }
+        const std::string given = ToText(m[key], key);
+        const std::string& kept = stored.*member;
+        if (kept.size() < given.size()) {
+            warnings.push_back(std::string(key) + ": " + std::to_string(given.size()) +
+                               " characters; the player keeps the first " +
+                               std::to_string(kept.size()) + " (\"" + AnsiToUtf8(kept) + "\")");
+        }
+    }
+}
+
 } // namespace
 
 BuildResult BuildShow(const Json& m, const std::filesystem::path& baseDir) {
@@ -462,6 +637,13 @@ BuildResult BuildShow(const Json& m, const std::filesystem::path& baseDir) {
         throw ManifestError("the manifest must be a JSON object of fields by name");
     }
     BuildResult result;
+    // Checked whether or not there are pictures to apply them to.
+    if (m.contains("Fit")) {
+        ParseFit(m["Fit"], "Fit");
+    }
+    if (m.contains("Matte")) {
+        ToInt(m["Matte"], "Matte");
+    }
     ShowWriter w;
     std::optional<size_t> logoOffsetAt;
     if (m.contains("RawHeader")) {
@@ -495,7 +677,7 @@ BuildResult BuildShow(const Json& m, const std::filesystem::path& baseDir) {
             table.push_back(ToInt(t[i], "PictureTable[" + std::to_string(i) + "]"));
         }
     }
-    WritePictures(w, pictures, m.contains("PictureTable") ? &table : nullptr);
+    WritePictures(w, pictures, m.contains("PictureTable") ? &table : nullptr, result.Warnings);
     if (m.contains("Parameters") && m["Parameters"].is_object() && !m.contains("PictureTable")) {
         WarnMissingPictures(m["Parameters"], transitionType, pictures.size(), result.Warnings);
     }
@@ -512,7 +694,7 @@ BuildResult BuildShow(const Json& m, const std::filesystem::path& baseDir) {
             result.Warnings.push_back("LogoOffset: replaced by the logo table's offset");
         }
         w.PatchInt(*logoOffsetAt, static_cast<int32_t>(w.Size()));
-        WritePictures(w, logo, nullptr);
+        WritePictures(w, logo, nullptr, result.Warnings);
     }
 
     if (m.contains("Truncate")) {
@@ -525,6 +707,28 @@ BuildResult BuildShow(const Json& m, const std::filesystem::path& baseDir) {
         }
     }
     result.Bytes = std::move(w.Bytes());
+
+    // What the player will make of the file, read back as it reads it.
+    const ShowLayout layout = LocateShow(result.Bytes);
+    if (!m.contains("RawHeader")) {
+        WarnCutTexts(m, layout.Show, result.Warnings);
+    }
+    if (layout.Style && !m.contains("Parameters") && !m.contains("Raw")) {
+        result.Warnings.push_back(std::string("Parameters: not given; the player reads what "
+                                              "follows the header as the ") +
+                                  layout.Style->Params->StyleName + " block");
+    }
+    for (const std::string& problem : layout.Problems) {
+        // A refused field has had its warning, with the style's message, already.
+        const bool told =
+            layout.Refused && layout.Refused->Refusal &&
+            std::any_of(result.Warnings.begin(), result.Warnings.end(), [&](const std::string& w) {
+                return w.find(layout.Refused->Refusal) != std::string::npos;
+            });
+        if (!told || problem.find(layout.Refused->Refusal) == std::string::npos) {
+            result.Warnings.push_back("the player will not play this show: " + problem);
+        }
+    }
     return result;
 }
 

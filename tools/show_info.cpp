@@ -101,6 +101,7 @@ ShowLayout LocateShow(std::span<const uint8_t> file) {
     ReadShowHeader(reader, layout.Show);
     layout.HeaderEnd = reader.Position();
     if (reader.HitEnd()) {
+        layout.HeaderCut = true;
         layout.Problems.push_back(TruncatedAt(file.size(), "the header is cut"));
         return layout;
     }

@@ -26,6 +26,7 @@ struct TableEntry {
 struct ShowLayout {
     ShowRecord Show;                   // the header as the player stores it
     size_t HeaderEnd = 0;              // offset of the parameter block
+    bool HeaderCut = false;            // the file ends inside the header
     const StyleEntry* Style = nullptr; // null: TransitionType names no style
     ParamBlock Parameters;             // the fields read (up to a refusal)
     ParamStatus ParamsStatus = ParamStatus::Reading;

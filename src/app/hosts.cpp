@@ -6,6 +6,7 @@
 #include "platform/qt/qt_host.h"
 #endif
 
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
@@ -48,6 +49,19 @@ std::unique_ptr<Host> CreateHost(const HostOptions& options) {
     const HostEntry* entry = FindHost(name);
     if (!entry) {
         throw UsageError(std::string("the ") + name + " host is not built into this program");
+    }
+    if (window) {
+        // Said once, before the run: the window host has no use for these.
+        const std::vector<std::string> ignored = HeadlessOnlyOptions(options);
+        if (!ignored.empty()) {
+            std::string names;
+            for (const std::string& n : ignored) {
+                names += (names.empty() ? "" : ", ") + n;
+            }
+            std::fprintf(stderr,
+                         "quorvex: the window host ignores %s (used by --display=headless only)\n",
+                         names.c_str());
+        }
     }
     return entry->Create(options);
 }

@@ -6,14 +6,73 @@
 #include "saver/saver.h"
 #include "saver/style_registry.h"
 #include "show/show_file.h"
+#include "show/show_signature.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <unistd.h>
 
 namespace qv {
 namespace {
 
 constexpr const char* kSaverClass = "Tss_screen";
 constexpr const char* kSaverCaption = "SS_captionqazwsxedc";
+
+// The saver roles end without a word where a desktop starts them, as they always did; a
+// person at a terminal is told in one line why nothing happened. The trace always has it.
+void SayWhy(Platform& os, const char* ev, const std::string& reason, nlohmann::json fields = {}) {
+    if (!fields.is_object()) {
+        fields = nlohmann::json::object();
+    }
+    fields["reason"] = reason;
+    os.Trace().Emit(ev, fields);
+    if (isatty(STDERR_FILENO)) {
+        std::fprintf(stderr, "quorvex: %s\n", reason.c_str());
+    }
+}
+
+// Why the show file was not found, with the way to name one.
+std::string NoShowReason(Platform& os, const std::string& file) {
+    const std::string a1 = os.ParamStr(1);
+    std::error_code ignored;
+    if (!a1.empty() && a1[0] != '/' && a1[0] != '-' &&
+        std::filesystem::is_regular_file(a1, ignored)) {
+        return "no show file " + file + " beside the program; to play " + a1 +
+               ", run quorvex /DEMO " + a1 + " or quorvex --show=" + a1;
+    }
+    return "no show file: looked for " + file + " (name one with /DEMO FILE or --show=FILE)";
+}
+
+// Why a saver run of this show will end at once, or nothing: its first bytes are another
+// kind of file, or its transition id names no style this player plays.
+std::optional<std::string> NotPlayableReason(Platform& os, const ShowContext& ctx,
+                                             const std::string& file) {
+    uint8_t head[16] = {};
+    FileSystem& files = os.Files();
+    const HFILE f = files.CreateFile(file, FileAccess::Read, FileCreation::OpenExisting);
+    int32_t got = 0;
+    if (f != INVALID_FILE) {
+        got = std::max(files.ReadFile(f, head, sizeof head), 0);
+        files.CloseHandle(f);
+    }
+    if (const char* kind =
+            ForeignFileKind(std::span<const uint8_t>(head, static_cast<size_t>(got)))) {
+        return file + " is not a show file: it is " + kind;
+    }
+    const StyleEntry* style = FindStyle(ctx.Show.TransitionType);
+    if (!style) {
+        return file + " is not a show file, or a damaged one: its transition id " +
+               std::to_string(ctx.Show.TransitionType) + " names no style (1 to 16)";
+    }
+    if (!style->Run) {
+        return std::string("this player cannot play the ") + style->Params->StyleName +
+               " style of " + file + " yet";
+    }
+    return std::nullopt;
+}
 
 void TraceRole(ShowContext& ctx, const char* name) {
     ctx.Os.Trace().Emit("role", {{"SaverRole", ctx.Run.SaverRole}, {"role", name}});
@@ -91,16 +150,17 @@ int RunStartup(ShowContext& ctx) {
 
     ctx.Run.SaverRole = static_cast<int32_t>(SaverRoleId::None);
     LoadShow(ctx);
+    const std::string showFile = ShowFileName(os.ParamStr(0), os.ParamStr(1), os.ParamStr(2));
     if (ctx.Run.ShowFile < 0) {
-        os.Trace().Emit("no-show",
-                        {{"file", ShowFileName(os.ParamStr(0), os.ParamStr(1), os.ParamStr(2))}});
+        SayWhy(os, "no-show", NoShowReason(os, showFile), {{"file", showFile}});
         app.Restore();
         return 0;
     }
     CloseShow(ctx);
 
     if (os.User().FindWindow(kSaverClass, kSaverCaption) != 0) {
-        os.Trace().Emit("saver-running");
+        SayWhy(os, "saver-running",
+               "a full-screen saver of this program is running already; nothing else starts");
         app.ProcessMessages();
         os.Sleep(0);
         app.Restore();
@@ -114,12 +174,29 @@ int RunStartup(ShowContext& ctx) {
     } else if (a1.find('P') != std::string::npos) {
         ctx.Run.SaverRole = static_cast<int32_t>(SaverRoleId::Preview);
         TraceRole(ctx, RoleName(SaverRoleId::Preview));
+        const std::string handle = os.ParamStr(2);
+        uint32_t wnd = 0;
+        const auto [end, ec] = std::from_chars(handle.data(), handle.data() + handle.size(), wnd);
+        if (handle.empty()) {
+            SayWhy(os, "no-preview-window",
+                   "the preview needs the number of the window to draw in (/p 1234)");
+        } else if (ec != std::errc() || end != handle.data() + handle.size() ||
+                   !os.User().IsWindow(wnd)) {
+            SayWhy(os, "no-preview-window",
+                   "the preview window " + handle + " is no window: nothing is shown",
+                   {{"handle", handle}});
+        } else if (const auto reason = NotPlayableReason(os, ctx, showFile)) {
+            SayWhy(os, "not-playable", *reason, {{"file", showFile}});
+        }
         Player player(os, app);
         TakeOver(player, ctx);
         RunPreview(player);
     } else if (a1.find('S') != std::string::npos || a1 == "/DEMO") {
         ctx.Run.SaverRole = static_cast<int32_t>(SaverRoleId::FullScreen);
         TraceRole(ctx, RoleName(SaverRoleId::FullScreen));
+        if (const auto reason = NotPlayableReason(os, ctx, showFile)) {
+            SayWhy(os, "not-playable", *reason, {{"file", showFile}});
+        }
         {
             Player player(os, app);
             TakeOver(player, ctx);

@@ -1,6 +1,7 @@
 #include "platform/host_options.h"
 
 #include "platform/error.h"
+#include "platform/locale.h"
 
 #include <charconv>
 #include <cstring>
@@ -219,6 +220,12 @@ HostOptions ParseHostOptions(int argc, const char* const* argv) {
             if (!ms || colon + 1 >= value.size()) {
                 Bad(name, "must be MS:FILE.png, not '" + value + "'");
             }
+            // Snapshots are written as PNG whatever the name says; a name that says
+            // otherwise is a mistake better caught before the run.
+            const std::string file = value.substr(colon + 1);
+            if (file.size() <= 4 || !file.ends_with(".png")) {
+                Bad(name, "the file must end in .png, not '" + file + "'");
+            }
             o.Snapshots.push_back({*ms, value.substr(colon + 1)});
         } else if (name == "--record") {
             o.RecordFile = need();
@@ -241,6 +248,11 @@ HostOptions ParseHostOptions(int argc, const char* const* argv) {
             o.TraceFile = need();
         } else if (name == "--locale") {
             o.Locale = need();
+            if (!BuiltInLocale(o.Locale) && !SystemLocale(o.Locale)) {
+                Bad(name, "unknown locale '" + o.Locale +
+                              "': there are the tables en_US and de_DE, C, POSIX and the "
+                              "locales installed on this system (locale -a lists them)");
+            }
         } else {
             throw UsageError("unknown option " + name + " (see --help)");
         }
@@ -249,6 +261,33 @@ HostOptions ParseHostOptions(int argc, const char* const* argv) {
         o.Args.emplace_back("quorvex");
     }
     return o;
+}
+
+std::vector<std::string> HeadlessOnlyOptions(const HostOptions& o) {
+    const HostOptions defaults;
+    std::vector<std::string> given;
+    if (o.DurationMs) {
+        given.emplace_back("--duration");
+    }
+    if (!o.Snapshots.empty()) {
+        given.emplace_back("--snapshot");
+    }
+    if (!o.RecordFile.empty()) {
+        given.emplace_back("--record");
+    }
+    if (!o.EventsFile.empty()) {
+        given.emplace_back("--events");
+    }
+    if (!o.DesktopImage.empty()) {
+        given.emplace_back("--desktop");
+    }
+    if (o.HostSize != defaults.HostSize) {
+        given.emplace_back("--host-size");
+    }
+    if (o.ScreenSize != defaults.ScreenSize) {
+        given.emplace_back("--size");
+    }
+    return given;
 }
 
 std::string HostOptionsUsage(const std::string& program) {
@@ -262,23 +301,25 @@ std::string HostOptionsUsage(const std::string& program) {
            "  /DEMO FILE    full-screen run of FILE  /LIST   write Transitions.qtl\n"
            "An executable whose path contains SETUP runs the installer instead.\n"
            "\n"
-           "Host options:\n"
+           "Host options (* = headless host only; the window host ignores them):\n"
            "  --help, --version          this text, the version\n"
            "  --display=window|headless  host (default: window when a display is available)\n"
            "  --windowed[=WxH]           window host: a normal window instead of full screen\n"
-           "  --size=WxH                 headless screen size (default 1024x768)\n"
+           "                             (at most the size of the screen)\n"
+           "* --size=WxH                 headless screen size (default 1024x768)\n"
            "  --clock=real|virtual       clock (headless default: virtual)\n"
            "  --time=YYYY-MM-DDTHH:MM:SS[.mmm]  system and local time at start\n"
            "  --quantum=MS               virtual clock step per message round (default 1)\n"
-           "  --duration=MS              end the run after MS as if the user clicked\n"
-           "  --events=FILE              scripted input and answers (headless)\n"
-           "  --snapshot=MS:FILE.png     screen at MS (repeatable)\n"
-           "  --record=FILE.gif|FILE.webm, --fps=N   record the run\n"
-           "  --desktop=IMAGE            the desktop image (headless)\n"
-           "  --host-size=WxH            virtual host window size for /p (headless)\n"
+           "* --duration=MS              end the run after MS as if the user clicked\n"
+           "* --events=FILE              scripted input and answers\n"
+           "* --snapshot=MS:FILE.png     screen at MS (repeatable)\n"
+           "* --record=FILE.gif|FILE.webm, --fps=N   record the run\n"
+           "* --desktop=IMAGE            the desktop image\n"
+           "* --host-size=WxH            virtual host window size for /p\n"
            "  --root=DIR                 platform root (default $XDG_DATA_HOME/quorvex)\n"
            "  --trace=FILE               JSON lines of what the program did\n"
-           "  --locale=NAME              fixed locale table for the clock (en_US, de_DE)\n";
+           "  --locale=NAME              locale of the clock caption (en_US, de_DE or one\n"
+           "                             installed on the system)\n";
 }
 
 } // namespace qv

@@ -70,6 +70,10 @@ int64_t UnixMsFromSystemTime(const SystemTime& time);
 // Parses "YYYY-MM-DDTHH:MM:SS[.mmm]"; the day of the week is computed.
 std::optional<SystemTime> ParseTimeOption(const std::string& text);
 
+// The options given that only the headless host uses (--duration, --snapshot, ...), by
+// name, in a fixed order; the window host says once that it ignores them.
+std::vector<std::string> HeadlessOnlyOptions(const HostOptions& options);
+
 // The usage text printed by --help.
 std::string HostOptionsUsage(const std::string& program);
 

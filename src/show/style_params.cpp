@@ -62,6 +62,15 @@ constexpr ParamField PictureNumber(const char* name, ParamCondition when = kAlwa
     return f;
 }
 
+// A field with its meaning and a sample value for a first show.
+constexpr ParamField Doc(ParamField f, const char* about, int32_t sample,
+                         const char* sampleText = "") {
+    f.About = about;
+    f.Sample = sample;
+    f.SampleText = sampleText;
+    return f;
+}
+
 // Background modes with a meaning: black, desktop, tiled picture, centred picture.
 constexpr std::array<int32_t, 4> kBackgroundModes{0, 1, 10, 11};
 
@@ -77,179 +86,258 @@ const char* const kFlyingCount = "The flying bitmap transition requires 1-64 fly
 
 using Slide = SlideshowBlock;
 const std::array kSlideshow{
-    Limited<&Slide::PictureCount>("PictureCount", 1, 10, LimitUse::Refuse, kSlideshowCount),
-    PictureList<&Slide::PictureNumbers>("PictureNumbers", "PictureCount"),
+    Doc(Limited<&Slide::PictureCount>("PictureCount", 1, 10, LimitUse::Refuse, kSlideshowCount),
+        "number of pictures shown", 3),
+    Doc(PictureList<&Slide::PictureNumbers>("PictureNumbers", "PictureCount"),
+        "the pictures, in the order they are shown", 0),
     // Mode 1: block order 0..2; mode 2: wipe direction 0..4. Only the low byte is used.
-    Limited<&Slide::EffectOption>("EffectOption", 0, 4, LimitUse::Note, nullptr, InModes(0b110)),
+    Doc(Limited<&Slide::EffectOption>("EffectOption", 0, 4, LimitUse::Note, nullptr,
+                                      InModes(0b110)),
+        "mode 1: block order (0 at random, 1 column by column, 2 row by row); mode 2: wipe "
+        "direction (0 left to right ... 4)",
+        0),
     // Block edge in percent of the picture's larger side; only the low byte is used.
-    Limited<&Slide::BlockSize>("BlockSize", 1, 100, LimitUse::Note, nullptr, InModes(0b010)),
-    Field<&Slide::RandomPlacement>("RandomPlacement"),
-    Limited<&Slide::HoldTime>("HoldTime", 0, kNoMax, LimitUse::Note),     // milliseconds
-    Limited<&Slide::EffectTime>("EffectTime", 0, kNoMax, LimitUse::Note), // milliseconds
+    Doc(Limited<&Slide::BlockSize>("BlockSize", 1, 100, LimitUse::Note, nullptr, InModes(0b010)),
+        "edge of a block, in percent of the picture's larger side", 10),
+    Doc(Field<&Slide::RandomPlacement>("RandomPlacement"),
+        "0 = every picture centred; other values = placed at random", 0),
+    Doc(Limited<&Slide::HoldTime>("HoldTime", 0, kNoMax, LimitUse::Note),
+        "milliseconds a fully shown picture stays", 3000),
+    Doc(Limited<&Slide::EffectTime>("EffectTime", 0, kNoMax, LimitUse::Note),
+        "milliseconds one reveal (or removal) takes", 1000),
 };
 
 // Background modes without a meaning are treated as 0 by the style.
 using Cube = CubeBlock;
 const std::array kCube{
-    BackgroundModeField<&Cube::BackgroundMode>(LimitUse::Note),
-    PictureNumber<&Cube::BackgroundPicture>("BackgroundPicture", WhenAtLeast("BackgroundMode", 10),
-                                            -1), // -1: none
-    Limited<&Cube::PictureCount>("PictureCount", 1, 6, LimitUse::Refuse,
-                                 "The cube transition requres 1-6 bitmaps"),
-    PictureList<&Cube::PictureNumbers>("PictureNumbers", "PictureCount"),
+    Doc(BackgroundModeField<&Cube::BackgroundMode>(LimitUse::Note),
+        "0 black, 1 the desktop, 10 the background picture tiled, 11 it centred", 0),
+    Doc(PictureNumber<&Cube::BackgroundPicture>("BackgroundPicture",
+                                                WhenAtLeast("BackgroundMode", 10), -1),
+        "picture behind the box (-1 for none)", -1),
+    Doc(Limited<&Cube::PictureCount>("PictureCount", 1, 6, LimitUse::Refuse,
+                                     "The cube transition requres 1-6 bitmaps"),
+        "number of pictures on the faces", 6),
+    Doc(PictureList<&Cube::PictureNumbers>("PictureNumbers", "PictureCount"), "the faces' pictures",
+        0),
     // Half the box's width, height and depth, scene units. Seen from 400 units away, a
     // box reaching past 320 units loses its faces to the near limit; beyond 500 the
     // viewport would only grow (and its frame buffer with it), so larger values are
     // clamped.
-    Limited<&Cube::SizeX>("SizeX", -500, 500, LimitUse::Clamp),
-    Limited<&Cube::SizeY>("SizeY", -500, 500, LimitUse::Clamp),
-    Limited<&Cube::SizeZ>("SizeZ", -500, 500, LimitUse::Clamp),
-    Field<&Cube::RotationAxes>("RotationAxes"), // bits 0..2: spin on angles A, B, C
-    Field<&Cube::MoveAxes>("MoveAxes"),         // bit 0 horizontal, bit 1 vertical drift
-    Field<&Cube::SpeedOffset>("SpeedOffset"),
+    Doc(Limited<&Cube::SizeX>("SizeX", -500, 500, LimitUse::Clamp),
+        "half the box's width, in scene units", 120),
+    Doc(Limited<&Cube::SizeY>("SizeY", -500, 500, LimitUse::Clamp),
+        "half the box's height, in scene units", 120),
+    Doc(Limited<&Cube::SizeZ>("SizeZ", -500, 500, LimitUse::Clamp),
+        "half the box's depth, in scene units", 120),
+    Doc(Field<&Cube::RotationAxes>("RotationAxes"),
+        "bit 0, 1, 2: spin on angle A (y-z), B (x-z), C (x-y)", 7),
+    Doc(Field<&Cube::MoveAxes>("MoveAxes"),
+        "bit 0: drifts horizontally, bit 1: vertically; 0 = stays centred", 3),
+    Doc(Field<&Cube::SpeedOffset>("SpeedOffset"),
+        "added to the user's speed, less 50 (50 = the user's speed)", 50),
 };
 
 using Floating = FloatingBlock;
 const std::array kFloating{
-    Limited<&Floating::PictureCount>("PictureCount", 1, 10, LimitUse::Refuse,
-                                     "The floating bitmap transition requires 1-10 bitmaps."),
-    PictureList<&Floating::PictureNumbers>("PictureNumbers", "PictureCount"),
-    Limited<&Floating::SwitchTime>("SwitchTime", 0, kNoMax, LimitUse::Note), // milliseconds
-    Field<&Floating::MoveAxes>("MoveAxes"),
-    Field<&Floating::SpeedOffset>("SpeedOffset"),
+    Doc(Limited<&Floating::PictureCount>("PictureCount", 1, 10, LimitUse::Refuse,
+                                         "The floating bitmap transition requires 1-10 bitmaps."),
+        "number of pictures", 3),
+    Doc(PictureList<&Floating::PictureNumbers>("PictureNumbers", "PictureCount"),
+        "the pictures, in order", 0),
+    Doc(Limited<&Floating::SwitchTime>("SwitchTime", 0, kNoMax, LimitUse::Note),
+        "milliseconds between two changes of picture", 5000),
+    Doc(Field<&Floating::MoveAxes>("MoveAxes"),
+        "bit 0: drifts horizontally, bit 1: vertically; 0 = stays centred", 3),
+    Doc(Field<&Floating::SpeedOffset>("SpeedOffset"), "added to the user's speed, less 50", 50),
 };
 
 using Flying = FlyingBlock;
 const std::array kFlying{
-    PictureNumber<&Flying::FlyerPicture>("FlyerPicture"),
-    Limited<&Flying::FlyerCount>("FlyerCount", 1, 64, LimitUse::Refuse, kFlyingCount),
-    Field<&Flying::SpeedOffset>("SpeedOffset"),
+    Doc(PictureNumber<&Flying::FlyerPicture>("FlyerPicture"), "the one picture that flies", 0),
+    Doc(Limited<&Flying::FlyerCount>("FlyerCount", 1, 64, LimitUse::Refuse, kFlyingCount),
+        "number of flying copies", 12),
+    Doc(Field<&Flying::SpeedOffset>("SpeedOffset"), "added to the user's speed, less 50", 50),
 };
 
 using Exploding = ExplodingBlock;
 const std::array kExploding{
-    BackgroundModeField<&Exploding::BackgroundMode>(LimitUse::Note),
-    PictureNumber<&Exploding::BackgroundPicture>("BackgroundPicture",
-                                                 WhenAtLeast("BackgroundMode", 10), -1), // -1: none
-    PictureNumber<&Exploding::TilePicture>("TilePicture"),
-    Limited<&Exploding::Columns>("Columns", 2, 8, LimitUse::Clamp),
-    Limited<&Exploding::Rows>("Rows", 2, 8, LimitUse::Clamp),
-    Field<&Exploding::Tumble>("Tumble"),
-    Field<&Exploding::CameraSpin>("CameraSpin"),
-    Limited<&Exploding::TileOrder>("TileOrder", 0, 4, LimitUse::Note),
-    Field<&Exploding::SpeedOffset>("SpeedOffset"),
+    Doc(BackgroundModeField<&Exploding::BackgroundMode>(LimitUse::Note),
+        "0 black, 1 the desktop, 10 the background picture tiled, 11 it centred", 0),
+    Doc(PictureNumber<&Exploding::BackgroundPicture>("BackgroundPicture",
+                                                     WhenAtLeast("BackgroundMode", 10), -1),
+        "picture behind the tiles (-1 for none)", -1),
+    Doc(PictureNumber<&Exploding::TilePicture>("TilePicture"), "the picture that explodes", 0),
+    Doc(Limited<&Exploding::Columns>("Columns", 2, 8, LimitUse::Clamp), "tiles across", 4),
+    Doc(Limited<&Exploding::Rows>("Rows", 2, 8, LimitUse::Clamp), "tiles down", 4),
+    Doc(Field<&Exploding::Tumble>("Tumble"), "non-zero: every tile spins while it flies", 1),
+    Doc(Field<&Exploding::CameraSpin>("CameraSpin"), "non-zero: the view turns while the tiles fly",
+        0),
+    Doc(Limited<&Exploding::TileOrder>("TileOrder", 0, 4, LimitUse::Note),
+        "order in which the tiles start to move", 0),
+    Doc(Field<&Exploding::SpeedOffset>("SpeedOffset"), "added to the user's speed, less 50", 50),
 };
 
 // The engine has 20 picture slots, one per listed picture.
 using Melting = MeltingBlock;
 const std::array kMelting{
-    Limited<&Melting::PictureCount>("PictureCount", 1, 20, LimitUse::Refuse,
-                                    "The melting transition requires 1-20 bitmaps."),
-    PictureList<&Melting::PictureNumbers>("PictureNumbers", "PictureCount"),
-    Limited<&Melting::ShowTime>("ShowTime", 0, kNoMax, LimitUse::Note), // seconds
-    Field<&Melting::DesktopStart>("DesktopStart"),
-    Limited<&Melting::Jitter>("Jitter", 0, kNoMax, LimitUse::Clamp), // pixels
+    Doc(Limited<&Melting::PictureCount>("PictureCount", 1, 20, LimitUse::Refuse,
+                                        "The melting transition requires 1-20 bitmaps."),
+        "number of pictures", 3),
+    Doc(PictureList<&Melting::PictureNumbers>("PictureNumbers", "PictureCount"),
+        "the pictures, in order", 0),
+    Doc(Limited<&Melting::ShowTime>("ShowTime", 0, kNoMax, LimitUse::Note),
+        "seconds between two refreshes with the next picture", 10),
+    Doc(Field<&Melting::DesktopStart>("DesktopStart"),
+        "non-zero: the run starts by melting the desktop", 0),
+    Doc(Limited<&Melting::Jitter>("Jitter", 0, kNoMax, LimitUse::Clamp),
+        "largest shift of a block, in pixels", 2),
     // Blocks up to 150 x BlockScale - 1; 0 makes every block empty, a negative scale
     // counts as 1.
-    Limited<&Melting::BlockScale>("BlockScale", 0, kNoMax, LimitUse::Note),
+    Doc(Limited<&Melting::BlockScale>("BlockScale", 0, kNoMax, LimitUse::Note),
+        "blocks are up to BlockScale x 150 - 1 pixels", 1),
 };
 
 // Its count message is the slideshow's.
 using Scattered = ScatteredBlock;
 const std::array kScattered{
-    Limited<&Scattered::PictureCount>("PictureCount", 1, 10, LimitUse::Refuse, kSlideshowCount),
-    PictureList<&Scattered::PictureNumbers>("PictureNumbers", "PictureCount"),
-    Limited<&Scattered::SwitchTime>("SwitchTime", 0, kNoMax, LimitUse::Note), // milliseconds
-    Field<&Scattered::ClearOnSwitch>("ClearOnSwitch"),
-    Field<&Scattered::SpeedOffset>("SpeedOffset"),
+    Doc(Limited<&Scattered::PictureCount>("PictureCount", 1, 10, LimitUse::Refuse, kSlideshowCount),
+        "number of pictures", 3),
+    Doc(PictureList<&Scattered::PictureNumbers>("PictureNumbers", "PictureCount"),
+        "the pictures, in order", 0),
+    Doc(Limited<&Scattered::SwitchTime>("SwitchTime", 0, kNoMax, LimitUse::Note),
+        "milliseconds one picture is stamped before the next takes over", 4000),
+    Doc(Field<&Scattered::ClearOnSwitch>("ClearOnSwitch"),
+        "non-zero: the screen is wiped black at every change of picture", 0),
+    Doc(Field<&Scattered::SpeedOffset>("SpeedOffset"), "added to the user's speed, less 50", 50),
 };
 
 // Negative amplitudes would shrink the frame below the picture.
 using Ripple = RippleBlock;
 const std::array kRipple{
-    Limited<&Ripple::PictureCount>("PictureCount", 1, 10, LimitUse::Refuse,
-                                   "The ripple transition requires 1-10 bitmaps."),
-    PictureList<&Ripple::PictureNumbers>("PictureNumbers", "PictureCount"),
-    Limited<&Ripple::PictureTime>("PictureTime", 0, kNoMax, LimitUse::Note), // milliseconds
-    Field<&Ripple::RippleDecay>("RippleDecay"), // 0.005 pixels per frame
-    Limited<&Ripple::VerticalAmplitude>("VerticalAmplitude", 0, kNoMax, LimitUse::Clamp),
-    Field<&Ripple::VerticalWaveLength>("VerticalWaveLength"),
-    Field<&Ripple::VerticalWaveSpeed>("VerticalWaveSpeed"),
-    Limited<&Ripple::HorizontalAmplitude>("HorizontalAmplitude", 0, kNoMax, LimitUse::Clamp),
-    Field<&Ripple::HorizontalWaveLength>("HorizontalWaveLength"),
-    Field<&Ripple::HorizontalWaveSpeed>("HorizontalWaveSpeed"),
+    Doc(Limited<&Ripple::PictureCount>("PictureCount", 1, 10, LimitUse::Refuse,
+                                       "The ripple transition requires 1-10 bitmaps."),
+        "number of pictures", 3),
+    Doc(PictureList<&Ripple::PictureNumbers>("PictureNumbers", "PictureCount"),
+        "the pictures, in order", 0),
+    Doc(Limited<&Ripple::PictureTime>("PictureTime", 0, kNoMax, LimitUse::Note),
+        "milliseconds each picture is shown", 8000),
+    Doc(Field<&Ripple::RippleDecay>("RippleDecay"),
+        "the waves shrink by RippleDecay x 0.005 pixels per frame", 1),
+    Doc(Limited<&Ripple::VerticalAmplitude>("VerticalAmplitude", 0, kNoMax, LimitUse::Clamp),
+        "greatest up-and-down shift of a column, in pixels", 8),
+    Doc(Field<&Ripple::VerticalWaveLength>("VerticalWaveLength"),
+        "the wave advances 16 - this many degrees per column", 10),
+    Doc(Field<&Ripple::VerticalWaveSpeed>("VerticalWaveSpeed"),
+        "the wave's phase advances this div 5 degrees per frame", 20),
+    Doc(Limited<&Ripple::HorizontalAmplitude>("HorizontalAmplitude", 0, kNoMax, LimitUse::Clamp),
+        "greatest sideways shift of a row, in pixels", 8),
+    Doc(Field<&Ripple::HorizontalWaveLength>("HorizontalWaveLength"),
+        "the wave advances 16 - this many degrees per row", 10),
+    Doc(Field<&Ripple::HorizontalWaveSpeed>("HorizontalWaveSpeed"),
+        "the wave's phase advances this div 5 degrees per frame", 20),
 };
 
 // The 20 picture slots hold the picture, the mask, in mode 1 the zoom picture, and one
 // picture per spot: so at most 18 spots in mode 0 and 17 in mode 1.
 using Spot = SpotlightsBlock;
 const std::array kSpotlights{
-    Limited<&Spot::PictureCount>("PictureCount", 1, 18, LimitUse::Refuse,
-                                 "The spotlight transition requires 1-18 bitmaps."),
-    PictureList<&Spot::PictureNumbers>("PictureNumbers", "PictureCount"),
-    Limited<&Spot::SpotCount>("SpotCount", 1, 18, LimitUse::Refuse,
-                              "The spotlight transition requires 1-18 spots.", InModes(0b01)),
-    Limited<&Spot::SpotCount>("SpotCount", 1, 17, LimitUse::Refuse,
-                              "The lens transition requires 1-17 lenses.", InModes(0b10)),
-    Limited<&Spot::SpotSize>("SpotSize", 1, kNoMax, LimitUse::Note), // pixels
-    Limited<&Spot::SwitchTime>("SwitchTime", 0, kNoMax, LimitUse::Note),
-    Field<&Spot::MoveAxes>("MoveAxes", InModes(0b01)),
-    Limited<&Spot::ZoomFactor>("ZoomFactor", 1, kNoMax, LimitUse::Refuse,
-                               "The lens transition requires a zoom factor of 1 or more.",
-                               InModes(0b10)),
+    Doc(Limited<&Spot::PictureCount>("PictureCount", 1, 18, LimitUse::Refuse,
+                                     "The spotlight transition requires 1-18 bitmaps."),
+        "number of pictures", 3),
+    Doc(PictureList<&Spot::PictureNumbers>("PictureNumbers", "PictureCount"),
+        "the pictures, in order", 0),
+    Doc(Limited<&Spot::SpotCount>("SpotCount", 1, 18, LimitUse::Refuse,
+                                  "The spotlight transition requires 1-18 spots.", InModes(0b01)),
+        "number of spots (lenses in mode 1)", 3),
+    Doc(Limited<&Spot::SpotCount>("SpotCount", 1, 17, LimitUse::Refuse,
+                                  "The lens transition requires 1-17 lenses.", InModes(0b10)),
+        "number of spots (lenses in mode 1)", 3),
+    Doc(Limited<&Spot::SpotSize>("SpotSize", 1, kNoMax, LimitUse::Note),
+        "edge of a spot, in pixels", 120),
+    Doc(Limited<&Spot::SwitchTime>("SwitchTime", 0, kNoMax, LimitUse::Note),
+        "milliseconds between changes of picture", 8000),
+    Doc(Field<&Spot::MoveAxes>("MoveAxes", InModes(0b01)),
+        "bit 0: spots move horizontally, bit 1: vertically", 3),
+    Doc(Limited<&Spot::ZoomFactor>("ZoomFactor", 1, kNoMax, LimitUse::Refuse,
+                                   "The lens transition requires a zoom factor of 1 or more.",
+                                   InModes(0b10)),
+        "magnification of a lens", 2),
     // Circle, square, triangle.
-    Limited<&Spot::SpotShape>("SpotShape", 0, 2, LimitUse::Note, nullptr, InModes(0b10)),
-    Field<&Spot::SpeedOffset>("SpeedOffset"),
+    Doc(Limited<&Spot::SpotShape>("SpotShape", 0, 2, LimitUse::Note, nullptr, InModes(0b10)),
+        "0 circle, 1 square, 2 triangle", 0),
+    Doc(Field<&Spot::SpeedOffset>("SpeedOffset"), "added to the user's speed, less 50", 50),
 };
 
 using Parallax = ParallaxBlock;
 const std::array kParallax{
-    PictureNumber<&Parallax::FlyerPicture>("FlyerPicture"),
-    Limited<&Parallax::FlyerCount>("FlyerCount", 1, 64, LimitUse::Refuse, kFlyingCount),
-    Limited<&Parallax::FlightDirection>("FlightDirection", 0, 4, LimitUse::Note),
-    Field<&Parallax::SpeedOffset>("SpeedOffset"),
+    Doc(PictureNumber<&Parallax::FlyerPicture>("FlyerPicture"), "the one picture that flies", 0),
+    Doc(Limited<&Parallax::FlyerCount>("FlyerCount", 1, 64, LimitUse::Refuse, kFlyingCount),
+        "number of copies", 20),
+    Doc(Limited<&Parallax::FlightDirection>("FlightDirection", 0, 4, LimitUse::Note),
+        "0 left to right, 1 right to left, 2 down, 3 up, 4 one of them at random", 0),
+    Doc(Field<&Parallax::SpeedOffset>("SpeedOffset"), "added to the user's speed, less 50", 50),
 };
 
 // The lists fill the style's working lists (10 and 9 entries).
 using Painter = PainterBlock;
 const std::array kPainter{
-    Limited<&Painter::FreeFlightTime>("FreeFlightTime", 0, kNoMax, LimitUse::Note), // ms
-    Limited<&Painter::BackgroundCount>("BackgroundCount", 1, 10, LimitUse::Refuse,
-                                       "The painter transition requires 1-10 background bitmaps."),
-    PictureList<&Painter::BackgroundNumbers>("BackgroundNumbers", "BackgroundCount"),
-    Limited<&Painter::SpriteFrameCount>("SpriteFrameCount", 1, 9, LimitUse::Refuse,
-                                        "The painter transition requires 1-9 sprite bitmaps."),
-    PictureList<&Painter::SpriteFrameNumbers>("SpriteFrameNumbers", "SpriteFrameCount"),
-    Limited<&Painter::SpriteFrameTime>("SpriteFrameTime", 0, kNoMax, LimitUse::Note),
-    Field<&Painter::SpriteKeyed>("SpriteKeyed"),
-    Field<&Painter::SpeedOffset>("SpeedOffset"),
+    Doc(Limited<&Painter::FreeFlightTime>("FreeFlightTime", 0, kNoMax, LimitUse::Note),
+        "milliseconds of free flight before each painting", 2000),
+    Doc(Limited<&Painter::BackgroundCount>(
+            "BackgroundCount", 1, 10, LimitUse::Refuse,
+            "The painter transition requires 1-10 background bitmaps."),
+        "number of pictures painted, one after the other", 2),
+    Doc(PictureList<&Painter::BackgroundNumbers>("BackgroundNumbers", "BackgroundCount"),
+        "the pictures painted", 0),
+    Doc(Limited<&Painter::SpriteFrameCount>("SpriteFrameCount", 1, 9, LimitUse::Refuse,
+                                            "The painter transition requires 1-9 sprite bitmaps."),
+        "number of pictures of the sprite's animation", 1),
+    Doc(PictureList<&Painter::SpriteFrameNumbers>("SpriteFrameNumbers", "SpriteFrameCount"),
+        "the animation's pictures, in order", 0),
+    Doc(Limited<&Painter::SpriteFrameTime>("SpriteFrameTime", 0, kNoMax, LimitUse::Note),
+        "milliseconds per animation frame", 100),
+    Doc(Field<&Painter::SpriteKeyed>("SpriteKeyed"),
+        "non-zero: the sprite's first pixel's colour is transparent", 1),
+    Doc(Field<&Painter::SpeedOffset>("SpeedOffset"), "added to the user's speed, less 50", 50),
 };
 
 // The tile marks are a grid of at most 11 by 11.
 using Tiles = TilesBlock;
 const std::array kTiles{
-    BackgroundModeField<&Tiles::BackgroundMode>(
-        LimitUse::Refuse, "The flying tiles transition requires background mode 0, 1, 10 or 11."),
-    PictureNumber<&Tiles::BackgroundPicture>(
-        "BackgroundPicture", WhenAtLeast("BackgroundMode", 10), 0, LimitUse::Refuse,
-        "The flying tiles transition requires a background bitmap."),
-    Field<&Tiles::TilePlacement>("TilePlacement"),
-    Field<&Tiles::TileOrder>("TileOrder"),
-    PictureNumber<&Tiles::TilePicture>("TilePicture"),
-    Limited<&Tiles::TileColumns>("TileColumns", 1, 11, LimitUse::Refuse,
-                                 "The flying tiles transition requires 1-11 tile columns."),
-    Limited<&Tiles::TileRows>("TileRows", 1, 11, LimitUse::Refuse,
-                              "The flying tiles transition requires 1-11 tile rows."),
-    Field<&Tiles::SpeedOffset>("SpeedOffset"),
+    Doc(BackgroundModeField<&Tiles::BackgroundMode>(
+            LimitUse::Refuse,
+            "The flying tiles transition requires background mode 0, 1, 10 or 11."),
+        "0 black, 1 the desktop, 10 the background picture tiled, 11 it centred", 0),
+    Doc(PictureNumber<&Tiles::BackgroundPicture>(
+            "BackgroundPicture", WhenAtLeast("BackgroundMode", 10), 0, LimitUse::Refuse,
+            "The flying tiles transition requires a background bitmap."),
+        "the background picture", 0),
+    Doc(Field<&Tiles::TilePlacement>("TilePlacement"),
+        "1 = the picture stands centred; other values = at a random place", 1),
+    Doc(Field<&Tiles::TileOrder>("TileOrder"),
+        "1 = row by row from the bottom, falling; other values = at random", 0),
+    Doc(PictureNumber<&Tiles::TilePicture>("TilePicture"), "the picture cut into tiles", 0),
+    Doc(Limited<&Tiles::TileColumns>("TileColumns", 1, 11, LimitUse::Refuse,
+                                     "The flying tiles transition requires 1-11 tile columns."),
+        "number of tile columns", 5),
+    Doc(Limited<&Tiles::TileRows>("TileRows", 1, 11, LimitUse::Refuse,
+                                  "The flying tiles transition requires 1-11 tile rows."),
+        "number of tile rows", 4),
+    Doc(Field<&Tiles::SpeedOffset>("SpeedOffset"), "added to the user's speed, less 50", 50),
 };
 
 using Video = VideoBlock;
 const std::array kVideo{
-    Field<&Video::VideoFile>("VideoFile"),     Field<&Video::VideoLoop>("VideoLoop"),
-    Field<&Video::VideoWidth>("VideoWidth"),   // percent of the video's own width
-    Field<&Video::VideoHeight>("VideoHeight"), // percent of the video's own height
-    Field<&Video::VideoLeft>("VideoLeft"),     // percent of the room beside the video
-    Field<&Video::VideoTop>("VideoTop"),
+    Doc(Field<&Video::VideoFile>("VideoFile"), "the video file, beside the show", 0, "video.mpg"),
+    Doc(Field<&Video::VideoLoop>("VideoLoop"), "non-zero: play over and over", 1),
+    Doc(Field<&Video::VideoWidth>("VideoWidth"), "shown width, in percent of the video's own", 100),
+    Doc(Field<&Video::VideoHeight>("VideoHeight"), "shown height, in percent of the video's own",
+        100),
+    Doc(Field<&Video::VideoLeft>("VideoLeft"),
+        "percent of the room beside the video: 0 left, 50 centred, 100 right", 50),
+    Doc(Field<&Video::VideoTop>("VideoTop"),
+        "percent of the room above and below: 0 top, 100 bottom", 50),
 };
 
 } // namespace

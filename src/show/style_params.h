@@ -84,6 +84,13 @@ struct ParamField {
     std::span<const int32_t> Allowed{};
     ParamMeaning Meaning = ParamMeaning::Plain;
     ParamSlot Slot{};
+    // What the value means, in a line, for the show tool's styles command.
+    const char* About = "";
+    // A value that makes a good first show, for the show tool's template (for a list: its
+    // entries are picture numbers and are filled in by the template; for a text field:
+    // SampleText).
+    int32_t Sample = 0;
+    const char* SampleText = "";
 
     bool InLimits(int32_t value) const;
     // The value a typed block receives: clamped into Min..Max under LimitUse::Clamp.

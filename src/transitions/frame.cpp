@@ -107,8 +107,12 @@ void ErrorScreen(FrameContext& ctx, const std::string& message) {
     }
 }
 
+std::string FatalErrorText(const ShowRecord& show, std::string_view code) {
+    return "ERROR : " + show.AboutText + " [" + std::string(code) + "]";
+}
+
 void FatalError(FrameContext& ctx, std::string_view code) {
-    ErrorScreen(ctx, "ERROR : " + ctx.Show.AboutText + " [" + std::string(code) + "]");
+    ErrorScreen(ctx, FatalErrorText(ctx.Show, code));
     WindowManager& user = ctx.Os.User();
     user.PostMessage(ctx.Run.SaverWnd, WM_QUIT, 0, 0);
     PumpFrame(ctx);

@@ -47,6 +47,8 @@ void ErrorScreen(FrameContext& ctx, const std::string& message);
 // The raster engine's error handler: "ERROR : " + about text + " [" + code + "]" on the
 // error screen; once the user has ended it, the run is wound down with quit messages.
 void FatalError(FrameContext& ctx, std::string_view code);
+// The line FatalError shows for a code.
+std::string FatalErrorText(const ShowRecord& show, std::string_view code);
 
 // Paints the whole window black with the engine's black brush.
 void ClearScreen(FrameContext& ctx);

@@ -1,6 +1,8 @@
 #include "show/show_writer.h"
 #include "test_support.h"
 
+#include <algorithm>
+#include <cctype>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -215,6 +217,119 @@ TEST(Startup, MissingShowEndsQuietly) {
     }
 }
 
+// The show file that the player looks for beside exe, as it names it.
+std::string ShowNameBeside(const fs::path& exe) {
+    std::string name = "Z:" + exe.parent_path().string() + "/" + exe.stem().string() + ".QDM";
+    std::replace(name.begin(), name.end(), '/', '\\');
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return name;
+}
+
+// A quiet end stays quiet (exit 0, nothing on standard error) where no terminal is there
+// to read it, as when a desktop starts the saver; on a terminal it is one line saying why.
+// The trace has the reason either way.
+TEST(Startup, QuietEndsSayWhyOnATerminalOnly) {
+    enum class Show { None, HeaderOnly, RefusedSlideshow };
+    const struct {
+        const char* Name;
+        Show Beside;
+        std::vector<std::string> Args;
+        const char* Event;   // nullptr: no reason is given
+        std::string Message; // "{show}" stands for the show file beside the program
+    } cases[] = {
+        {"ShowNamedAsArgument",
+         Show::None,
+         {"my.qdm"},
+         "no-show",
+         "no show file {show} beside the program; to play my.qdm, run quorvex /DEMO my.qdm or "
+         "quorvex --show=my.qdm"},
+        {"NoShowBeside",
+         Show::None,
+         {"/s"},
+         "no-show",
+         "no show file: looked for {show} (name one with /DEMO FILE or --show=FILE)"},
+        {"DemoOfAMissingFile",
+         Show::None,
+         {"/DEMO", "missing.qdm"},
+         "no-show",
+         "no show file: looked for MISSING.QDM (name one with /DEMO FILE or --show=FILE)"},
+        {"DemoOfAPicture",
+         Show::None,
+         {"/DEMO", "photo.png"},
+         "not-playable",
+         "PHOTO.PNG is not a show file: it is a PNG picture"},
+        {"NoStyle",
+         Show::HeaderOnly,
+         {"/s"},
+         "not-playable",
+         "{show} is not a show file, or a damaged one: its transition id 0 names no style (1 to "
+         "16)"},
+        {"PreviewWithoutHandle",
+         Show::HeaderOnly,
+         {"/p"},
+         "no-preview-window",
+         "the preview needs the number of the window to draw in (/p 1234)"},
+        {"PreviewHandleNoNumber",
+         Show::HeaderOnly,
+         {"/p", "abc"},
+         "no-preview-window",
+         "the preview window abc is no window: nothing is shown"},
+        // A show that plays (and shows its style's own message) gets no word.
+        {"ShowThatPlays", Show::RefusedSlideshow, {"/s", "--duration=300"}, nullptr, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        test::TempDir dir;
+        const fs::path exe = LinkPlayer(dir / "saver.scr");
+        test::WriteText(dir / "my.qdm", "not beside the program");
+        test::WriteFile(dir / "photo.png", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0});
+        if (c.Beside != Show::None) {
+            ShowRecord rec;
+            rec.TransitionType = c.Beside == Show::RefusedSlideshow ? 2 : 0;
+            ShowWriter w;
+            WriteShowHeader(w, rec);
+            w.WriteInt(0); // a picture count the slideshow refuses
+            test::WriteFile(dir / "saver.qdm", w.Bytes());
+        }
+        std::string expected = c.Message;
+        if (const size_t at = expected.find("{show}"); at != std::string::npos) {
+            expected.replace(at, 6, ShowNameBeside(exe));
+        }
+        std::vector<std::string> args = c.Args;
+        for (const std::string& option :
+             {"--trace=" + (dir / "trace.jsonl").string(), "--root=" + (dir / "root").string(),
+              std::string("--display=headless")}) {
+            args.push_back(option);
+        }
+
+        const test::RunResult quiet = test::Run(exe, args, dir.Path());
+        EXPECT_EQ(quiet.ExitCode, 0);
+        EXPECT_EQ(quiet.Err, "");
+        const auto trace = test::ReadTrace(dir / "trace.jsonl");
+        if (c.Event) {
+            const auto events = test::Events(trace, c.Event);
+            ASSERT_EQ(events.size(), 1u);
+            EXPECT_EQ(events[0]["reason"], expected);
+        }
+
+        const test::RunResult told = test::RunWithTerminal(exe, args, dir.Path());
+        EXPECT_EQ(told.ExitCode, 0);
+        EXPECT_EQ(told.Err, c.Event ? "quorvex: " + expected + "\n" : "");
+    }
+}
+
+TEST(Startup, HelpMarksTheOptionsOnlyTheHeadlessHostUses) {
+    test::TempDir dir;
+    const auto r = test::Run(QV_PLAYER, {"--help"}, dir.Path());
+    EXPECT_EQ(r.ExitCode, 0);
+    for (const char* line : {"\n* --duration=MS ", "\n* --snapshot=MS:FILE.png ",
+                             "\n* --record=FILE.gif|FILE.webm", "\n* --events=FILE ",
+                             "\n* --desktop=IMAGE ", "\n* --host-size=WxH ", "\n  --trace=FILE "}) {
+        EXPECT_NE(r.Out.find(line), std::string::npos) << line;
+    }
+}
+
 TEST(Startup, UnknownHostOptionIsAUsageError) {
     test::TempDir dir;
     const auto r = test::Run(QV_PLAYER, {"/s", "--no-such-option"}, dir.Path());
@@ -257,7 +372,10 @@ TEST(Startup, RunningSaverInAnotherProcessStopsEveryNewStart) {
         const Outcome o = RunPlayer(exe, args, dir.Path(), root);
         EXPECT_EQ(o.ExitCode, 0) << arg;
         EXPECT_FALSE(Role(o)) << arg;
-        EXPECT_EQ(test::Events(o.Trace, "saver-running").size(), 1u) << arg;
+        const auto running = test::Events(o.Trace, "saver-running");
+        ASSERT_EQ(running.size(), 1u) << arg;
+        EXPECT_EQ(running[0]["reason"],
+                  "a full-screen saver of this program is running already; nothing else starts");
     }
     // However the saver dies, its window is gone with it.
     kill(holder, SIGKILL);

@@ -226,6 +226,14 @@ TEST(HostileCorpus, PlayerEndsPromptlyWithTheBehaviourOfAMissingOrDamagedFile) {
             EXPECT_NE(o.Result.Err.find("events file"), std::string::npos) << o.Result.Err;
             break;
         }
+        // check gives its verdict on the same file, promptly; a file the player cannot open
+        // is one it does not play.
+        const RunResult check =
+            test::Run(QV_SHOW_TOOL, {"check", show.string()}, dir.Path(), kLimitMs);
+        EXPECT_TRUE(check.ExitCode == 0 || check.ExitCode == 1) << c.Name << ": " << check.Err;
+        if (c.Result == Expect::NoShow) {
+            EXPECT_EQ(check.ExitCode, 1) << c.Name << ": " << check.Out;
+        }
         std::printf("%-50s %5lld ms\n", c.Name.c_str(), static_cast<long long>(o.WallMs));
         // Nothing was made outside the platform's own folders through a symlink.
         if (fs::exists(dir / "elsewhere")) {
@@ -245,16 +253,21 @@ TEST(HostileCorpus, ShowToolEndsPromptlyOnFilesThatAreNoShows) {
         huge.WriteStr("e");
     }
     WriteFile(dir / "huge.qdm", huge.Bytes());
+    // The huge show decodes, but it holds no picture to extract and is cut in its header, so
+    // the player would not play it.
     const struct {
         const char* File;
-        int Exit;
-    } cases[] = {{"fifo.qdm", 1}, {"zero.qdm", 1}, {"huge.qdm", 0}};
+        int Info, Extract, Check;
+    } cases[] = {{"fifo.qdm", 1, 1, 1}, {"zero.qdm", 1, 1, 1}, {"huge.qdm", 0, 1, 1}};
     for (const auto& c : cases) {
-        for (const std::vector<std::string>& args :
-             {std::vector<std::string>{"info", c.File},
-              std::vector<std::string>{"extract", c.File, "-o", "out"}}) {
+        const std::pair<std::vector<std::string>, int> runs[] = {
+            {{"info", c.File}, c.Info},
+            {{"extract", c.File, "-o", "out"}, c.Extract},
+            {{"check", c.File}, c.Check},
+        };
+        for (const auto& [args, exit] : runs) {
             const RunResult r = test::Run(QV_SHOW_TOOL, args, dir.Path(), kLimitMs);
-            EXPECT_EQ(r.ExitCode, c.Exit) << args[0] << " " << c.File << ": " << r.Err;
+            EXPECT_EQ(r.ExitCode, exit) << args[0] << " " << c.File << ": " << r.Err;
         }
     }
 }

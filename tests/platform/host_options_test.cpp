@@ -68,6 +68,11 @@ TEST(HostOptions, MalformedValuesAreUsageErrorsNamingTheOption) {
         {"--snapshot=-5:a.png", "--snapshot"},
         {"--snapshot=1e3:a.png", "--snapshot"},
         {"--record=run.mp4", "--record"},
+        {"--snapshot=100:shot.jpg", "option --snapshot: the file must end in .png, not 'shot.jpg'"},
+        {"--snapshot=100:.png", "option --snapshot: the file must end in .png"},
+        {"--locale=xx_NOWHERE",
+         "option --locale: unknown locale 'xx_NOWHERE': there are the tables en_US and de_DE, C, "
+         "POSIX and the locales installed on this system (locale -a lists them)"},
         {"--fps=0", "--fps"},
         {"--quantum=0", "--quantum"},
         {"--duration=-1", "--duration"},

@@ -137,6 +137,12 @@ std::vector<uint8_t> BuildWithTool(const TempDir& dir, nlohmann::json manifest,
     const RunResult r = Run(
         QV_SHOW_TOOL, {"build", (folder / "show.json").string(), "-o", out.string()}, dir.Path());
     EXPECT_EQ(r.ExitCode, 0) << "quorvex-show build: " << r.Err;
+    // Every show built here also goes through check, which must give its verdict.
+    const RunResult check = Run(QV_SHOW_TOOL, {"check", out.string()}, dir.Path());
+    EXPECT_TRUE(check.ExitCode == 0 || check.ExitCode == 1) << "quorvex-show check: " << check.Err;
+    EXPECT_TRUE(check.Out.rfind(out.string() + ": plays\n", 0) == 0 ||
+                check.Out.rfind(out.string() + ": does not play\n", 0) == 0)
+        << check.Out;
     return fs::exists(out) ? ReadFile(out) : std::vector<uint8_t>{};
 }
 

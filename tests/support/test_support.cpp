@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
@@ -60,12 +61,31 @@ std::string ReadText(const fs::path& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-RunResult Run(const fs::path& program, const std::vector<std::string>& args, const fs::path& cwd,
-              int timeoutMs) {
+namespace {
+
+enum class ErrorStream { Pipe, Terminal };
+
+RunResult RunProgram(const fs::path& program, const std::vector<std::string>& args,
+                     const fs::path& cwd, int timeoutMs, ErrorStream errorStream) {
     int out[2];
     int err[2];
-    if (pipe(out) != 0 || pipe(err) != 0) {
+    if (pipe(out) != 0) {
         throw std::runtime_error("pipe failed");
+    }
+    if (errorStream == ErrorStream::Pipe) {
+        if (pipe(err) != 0) {
+            throw std::runtime_error("pipe failed");
+        }
+    } else {
+        // The parent reads the master side; the child writes its errors to the slave side.
+        err[0] = posix_openpt(O_RDWR | O_NOCTTY);
+        if (err[0] < 0 || grantpt(err[0]) != 0 || unlockpt(err[0]) != 0) {
+            throw std::runtime_error("no pseudo-terminal");
+        }
+        err[1] = open(ptsname(err[0]), O_RDWR | O_NOCTTY);
+        if (err[1] < 0) {
+            throw std::runtime_error("cannot open the pseudo-terminal");
+        }
     }
     const pid_t pid = fork();
     if (pid < 0) {
@@ -127,7 +147,24 @@ RunResult Run(const fs::path& program, const std::vector<std::string>& args, con
     int status = 0;
     waitpid(pid, &status, 0);
     r.ExitCode = killed ? -9 : WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    if (errorStream == ErrorStream::Terminal) {
+        for (size_t at = r.Err.find("\r\n"); at != std::string::npos; at = r.Err.find("\r\n", at)) {
+            r.Err.erase(at, 1);
+        }
+    }
     return r;
+}
+
+} // namespace
+
+RunResult Run(const fs::path& program, const std::vector<std::string>& args, const fs::path& cwd,
+              int timeoutMs) {
+    return RunProgram(program, args, cwd, timeoutMs, ErrorStream::Pipe);
+}
+
+RunResult RunWithTerminal(const fs::path& program, const std::vector<std::string>& args,
+                          const fs::path& cwd, int timeoutMs) {
+    return RunProgram(program, args, cwd, timeoutMs, ErrorStream::Terminal);
 }
 
 std::vector<nlohmann::json> ReadTrace(const fs::path& file) {

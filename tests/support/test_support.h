@@ -38,6 +38,13 @@ struct RunResult {
 RunResult Run(const std::filesystem::path& program, const std::vector<std::string>& args,
               const std::filesystem::path& cwd, int timeoutMs = 30000);
 
+// As Run, but with standard error on a pseudo-terminal (so that the program finds a
+// terminal there); what the program wrote to it is in Err, with the terminal's "\r\n"
+// line ends turned back into "\n".
+RunResult RunWithTerminal(const std::filesystem::path& program,
+                          const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                          int timeoutMs = 30000);
+
 // The lines of a trace file, parsed.
 std::vector<nlohmann::json> ReadTrace(const std::filesystem::path& file);
 // The trace events with the given name.

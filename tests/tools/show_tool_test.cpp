@@ -6,6 +6,7 @@
 #include "show/show_writer.h"
 #include "test_support.h"
 
+#include <array>
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
@@ -34,6 +35,13 @@ protected:
         const RunResult r =
             Tool({"build", (m_dir / (name + ".json")).string(), "-o", (m_dir / name).string()});
         EXPECT_EQ(r.ExitCode, 0) << r.Err;
+        // Every show built here also goes through check, which must give its verdict.
+        const std::string show = (m_dir / name).string();
+        const RunResult check = Tool({"check", show});
+        EXPECT_TRUE(check.ExitCode == 0 || check.ExitCode == 1) << check.Err;
+        EXPECT_TRUE(check.Out.rfind(show + ": plays\n", 0) == 0 ||
+                    check.Out.rfind(show + ": does not play\n", 0) == 0)
+            << check.Out;
         return m_dir / name;
     }
 
@@ -203,6 +211,7 @@ TEST_F(ShowTool, DamagedFilesAreReported) {
         json Manifest;
         std::string Problem;
         json Fields = json::object(); // header fields as the player stores them
+        std::string CheckSays = "";   // what check says, when not the problem itself
     };
     std::vector<Case> cases;
     {
@@ -238,7 +247,8 @@ TEST_F(ShowTool, DamagedFilesAreReported) {
     {
         json m = SlideshowManifest();
         m["PictureTable"] = {1000000, -2000};
-        cases.push_back({"PictureOffsetsOutsideTheFile", m, "offset outside the file"});
+        cases.push_back({"PictureOffsetsOutsideTheFile", m, "offset outside the file",
+                         json::object(), "problem: picture 0 does not load [LB]"});
     }
     {
         json m = SlideshowManifest();
@@ -271,8 +281,17 @@ TEST_F(ShowTool, DamagedFilesAreReported) {
         const RunResult text = Tool({"info", show.string()});
         EXPECT_EQ(text.ExitCode, 0) << c.Name;
         EXPECT_NE(text.Out.find(c.Problem), std::string::npos) << c.Name;
+        // None of these has a picture to give.
         const RunResult extract = Tool({"extract", show.string(), "-o", (m_dir / c.Name).string()});
-        EXPECT_EQ(extract.ExitCode, 0) << c.Name << extract.Err;
+        EXPECT_EQ(extract.ExitCode, 1) << c.Name << extract.Err;
+        EXPECT_NE(extract.Err.find("no picture of"), std::string::npos) << c.Name << extract.Err;
+        // check says the player does not play them, and why.
+        const RunResult check = Tool({"check", show.string()});
+        EXPECT_EQ(check.ExitCode, 1) << c.Name << check.Out;
+        EXPECT_EQ(check.Out.rfind(show.string() + ": does not play\nproblem: ", 0), 0u)
+            << c.Name << check.Out;
+        EXPECT_NE(check.Out.find(c.CheckSays.empty() ? c.Problem : c.CheckSays), std::string::npos)
+            << c.Name << check.Out;
     }
 }
 
@@ -328,7 +347,26 @@ TEST_F(ShowTool, BuildErrorsNameTheField) {
         {"ExtraFileCountMismatch", {{"ExtraFileCount", 3}}, "ExtraFileCount: 3 but 0"},
         {"BadRawItem", {{"Raw", {{{"Float", 1}}}}}, "Raw[0]: unknown raw item 'Float'"},
         {"BadHex", {{"Raw", {{{"Bytes", "0g"}}}}}, "Raw[0].Bytes"},
+        {"MisspeltKey",
+         {{"TransitonType", 2}},
+         "unknown key 'TransitonType' (did you mean 'TransitionType'?)"},
+        {"ParameterInTheHeader",
+         {{"HoldTime", 3}},
+         "unknown key 'HoldTime': a field of the Slideshow block belongs inside \"Parameters\""},
+        // Named as misspelt, not as missing under its right name.
+        {"MisspeltParameter",
+         {{"Parameters",
+           {{"PictureNumbers", {0}}, {"RandomPlacement", 0}, {"HoldTme", 1}, {"EffectTime", 1}}}},
+         "Parameters.HoldTme: unknown field of the Slideshow mode 0 (TransitionType 2) block (did "
+         "you mean 'HoldTime'?)"},
+        {"FlagAsAWord",
+         {{"BannerBold", "yes"}},
+         "BannerBold: a flag is true or false (or an integer), not \"yes\""},
+        {"PictureIsAFolder",
+         {{"Pictures", {{{"File", "folder"}}}}},
+         "folder' is a folder, not a picture file"},
     };
+    std::filesystem::create_directory(m_dir / "folder");
     for (const Case& c : cases) {
         json m = SlideshowManifest();
         for (const auto& [key, value] : c.Change.items()) {
@@ -341,6 +379,378 @@ TEST_F(ShowTool, BuildErrorsNameTheField) {
         EXPECT_EQ(r.ExitCode, 2) << c.Name;
         EXPECT_NE(r.Err.find(c.Message), std::string::npos) << c.Name << ": " << r.Err;
         EXPECT_FALSE(std::filesystem::exists(m_dir / "bad.qdm")) << c.Name;
+    }
+}
+
+// Every value the player will cut, ignore or read differently is named, the build still
+// succeeds; a manifest with nothing of the kind builds without a word.
+TEST_F(ShowTool, BuildWarnsAboutWhatThePlayerCutsIgnoresOrRefuses) {
+    tool::WritePng(m_dir / "p.png", TestPicture(8, 8));
+    const std::string format33 = "hh:nn:ss dddd mmmm yyyy ampm a/p!";
+    ASSERT_EQ(format33.size(), 33u);
+    struct Case {
+        std::string Name;
+        json Change; // merged into a slideshow manifest with one picture
+        std::vector<std::string> Warnings;
+    };
+    const std::vector<Case> cases = {
+        {"Clean", json::object(), {}},
+        {"LowerCasePlacesAreFine", {{"BannerPlace", "bm"}, {"ClockPlace", "tr"}}, {}},
+        {"LongClockFormat",
+         {{"ClockFormat", format33}},
+         {"ClockFormat: 33 characters; the player keeps the first 32 (\"hh:nn:ss dddd mmmm yyyy "
+          "ampm a/p\")"}},
+        {"LongTitle",
+         {{"SaverTitle", std::string(70, 'T')}},
+         {"SaverTitle: 70 characters; the player keeps the first 64 (\"" + std::string(64, 'T') +
+          "\")"}},
+        {"PlaceAsAWord",
+         {{"BannerPlace", "bottom"}},
+         {"BannerPlace: \"bottom\" is not two place letters (T or B, then L, M or R): the player "
+          "places the caption at BL"}},
+        {"LongPlace",
+         {{"ClockPlace", "TRXYZ"}},
+         {"ClockPlace: \"TRXYZ\" is not two place letters (T or B, then L, M or R): the player "
+          "places the caption at TR",
+          "ClockPlace: 5 characters; the player keeps the first 4 (\"TRXY\")"}},
+        {"FlagWithAnEmptyLowByte",
+         {{"BannerBold", 256}},
+         {"BannerBold: 256 has a low byte of 0: the player reads it as false"}},
+        {"OutsideTheLimits",
+         {{"Parameters",
+           {{"PictureNumbers", {0}}, {"RandomPlacement", 0}, {"HoldTime", -5}, {"EffectTime", 1}}}},
+         {"Parameters.HoldTime = -5 is outside 0 or more"}},
+        {"PictureBeyondThePictures",
+         {{"Parameters",
+           {{"PictureNumbers", {0, 1}},
+            {"RandomPlacement", 0},
+            {"HoldTime", 1},
+            {"EffectTime", 1}}}},
+         {"Parameters.PictureNumbers: picture 1 is not among the 1 Pictures"}},
+        {"RefusedCount",
+         {{"Parameters",
+           {{"PictureCount", 0},
+            {"PictureNumbers", json::array()},
+            {"RandomPlacement", 0},
+            {"HoldTime", 1},
+            {"EffectTime", 1}}}},
+         {"Parameters.PictureCount = 0 is outside 1..10: the player refuses the block (\"The "
+          "slideshow transition requires 1-10 bitmaps.\")"}},
+        {"CubeWithoutParameters",
+         {{"TransitionType", 1}, {"Parameters", nullptr}},
+         {"Parameters: not given; the player reads what follows the header as the Bouncing cube "
+          "block",
+          "the player will not play this show: the player refuses the parameter block: \"The cube "
+          "transition requres 1-6 bitmaps\""}},
+        {"NoStyle",
+         {{"TransitionType", 0}, {"Parameters", nullptr}},
+         {"the player will not play this show: TransitionType 0 names no style: the player ends "
+          "the run"}},
+    };
+    for (const Case& c : cases) {
+        json m = SlideshowManifest();
+        m["Pictures"] = {{{"File", "p.png"}}};
+        for (const auto& [key, value] : c.Change.items()) {
+            if (value.is_null()) {
+                m.erase(key);
+            } else {
+                m[key] = value;
+            }
+        }
+        test::WriteText(m_dir / "warn.json", m.dump());
+        const RunResult r =
+            Tool({"build", (m_dir / "warn.json").string(), "-o", (m_dir / "warn.qdm").string()});
+        EXPECT_EQ(r.ExitCode, 0) << c.Name << r.Err;
+        std::string expected;
+        for (const std::string& w : c.Warnings) {
+            expected += "quorvex-show: warning: " + w + "\n";
+        }
+        EXPECT_EQ(r.Err, expected) << c.Name;
+    }
+}
+
+TEST_F(ShowTool, HelpAndVersionAnswerOnStandardOutput) {
+    const struct {
+        std::vector<std::string> Args;
+        int ExitCode;
+        std::string OutStart; // "" : nothing on standard output
+        std::string ErrStart;
+    } cases[] = {
+        {{"--help"}, 0, "usage: quorvex-show COMMAND ...\n", ""},
+        {{"-h"}, 0, "usage: quorvex-show COMMAND ...\n", ""},
+        {{"help"}, 0, "usage: quorvex-show COMMAND ...\n", ""},
+        {{"help", "build"}, 0, "usage: quorvex-show build MANIFEST.json -o SHOW.qdm", ""},
+        {{"help", "check"}, 0, "usage: quorvex-show check SHOW.qdm", ""},
+        {{"template", "--help"}, 0, "usage: quorvex-show template ID [PICTURE...]", ""},
+        {{"--version"}, 0, "quorvex-show ", ""},
+        {{"help", "paint"}, 2, "", "quorvex-show: help: unknown command 'paint'\n"},
+        {{"template", "17"},
+         2,
+         "",
+         "quorvex-show: template: '17' is no transition id (1 to 16; quorvex-show styles lists "
+         "them)\n"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = Tool(c.Args);
+        const std::string args = testing::PrintToString(c.Args);
+        EXPECT_EQ(r.ExitCode, c.ExitCode) << args;
+        EXPECT_EQ(r.Out.rfind(c.OutStart, 0), 0u) << args << r.Out;
+        EXPECT_EQ(c.OutStart.empty(), r.Out.empty()) << args;
+        EXPECT_EQ(r.Err.rfind(c.ErrStart, 0), 0u) << args << r.Err;
+        EXPECT_EQ(c.ErrStart.empty(), r.Err.empty()) << args << r.Err;
+    }
+}
+
+// styles comes from the registry's field tables: every id, every field with its limits,
+// its refusal and its meaning.
+TEST_F(ShowTool, StylesListsEveryIdWithItsFields) {
+    const RunResult r = Tool({"styles"});
+    ASSERT_EQ(r.ExitCode, 0);
+    for (const char* line :
+         {"1  Bouncing cube\n", "2  Slideshow mode 0\n", "13  Slideshow mode 1\n",
+          "16  Spotlights and lenses mode 1\n", "11  Video\n",
+          "    PictureCount  1..10, refused otherwise (\"The slideshow transition requires 1-10 "
+          "bitmaps.\")\n        number of pictures shown\n",
+          "    HoldTime  0..\n        milliseconds a fully shown picture stays\n",
+          "    BackgroundPicture (when BackgroundMode >= 10)  picture number  -1..63\n",
+          "    SizeX  -500..500, clamped\n"}) {
+        EXPECT_NE(r.Out.find(line), std::string::npos) << line;
+    }
+    for (int id = 1; id <= 16; ++id) {
+        EXPECT_NE(("\n" + r.Out).find("\n" + std::to_string(id) + "  "), std::string::npos) << id;
+    }
+}
+
+// A template builds as it is, check passes it, and the player plays it for 2 s without an
+// error screen: for every transition id.
+TEST_F(ShowTool, TemplateOfEveryStyleBuildsChecksAndPlays) {
+    for (const char* name : {"picture1.png", "picture2.png", "picture3.png"}) {
+        tool::WritePng(m_dir / name, TestPicture(64, 48));
+    }
+    for (int id = 1; id <= 16; ++id) {
+        SCOPED_TRACE(id);
+        const RunResult t = Tool({"template", std::to_string(id)});
+        ASSERT_EQ(t.ExitCode, 0) << t.Err;
+        const json manifest = json::parse(t.Out);
+        EXPECT_EQ(manifest["TransitionType"], id);
+        const std::string base = "template" + std::to_string(id);
+        test::WriteText(m_dir / (base + ".json"), t.Out);
+        const RunResult b = Tool({"build", (m_dir / (base + ".json")).string(), "-o",
+                                  (m_dir / (base + ".qdm")).string()});
+        ASSERT_EQ(b.ExitCode, 0) << b.Err;
+        EXPECT_EQ(b.Err, ""); // no warnings either
+        const RunResult c = Tool({"check", (m_dir / (base + ".qdm")).string()});
+        if (id == 11) {
+            // The video style needs a video file, which the template only names.
+            EXPECT_EQ(c.ExitCode, 1) << c.Out;
+            EXPECT_EQ(c.Out.rfind((m_dir / (base + ".qdm")).string() +
+                                      ": does not play\nproblem: the video file video.mpg is not "
+                                      "beside the show\n",
+                                  0),
+                      0u)
+                << c.Out;
+            EXPECT_NE(c.Out.find("\"Could not play video file.\""), std::string::npos) << c.Out;
+            continue;
+        }
+        EXPECT_EQ(c.ExitCode, 0) << c.Out;
+        EXPECT_EQ(c.Out.rfind((m_dir / (base + ".qdm")).string() + ": plays\n", 0), 0u) << c.Out;
+        const auto trace = m_dir / (base + ".jsonl");
+        const RunResult play = test::Run(
+            QV_PLAYER,
+            {"/DEMO", (m_dir / (base + ".qdm")).string(), "--display=headless", "--size=320x240",
+             "--duration=2000", "--root=" + (m_dir / "root").string(), "--trace=" + trace.string()},
+            m_dir.Path());
+        EXPECT_EQ(play.ExitCode, 0) << play.Err;
+        const auto events = test::ReadTrace(trace);
+        EXPECT_TRUE(test::Events(events, "error-screen").empty())
+            << test::Events(events, "error-screen")[0].dump();
+        EXPECT_EQ(test::Events(events, "role").size(), 1u);
+    }
+    // Pictures given take the placeholders' place.
+    const RunResult t = Tool({"template", "2", "a.jpg", "b.png"});
+    ASSERT_EQ(t.ExitCode, 0);
+    const json m = json::parse(t.Out);
+    EXPECT_EQ(m["Parameters"]["PictureNumbers"], json({0, 1}));
+    EXPECT_EQ(m["Pictures"][1]["File"], "b.png");
+}
+
+// info, extract and check name files that are no shows as such, with exit 1.
+TEST_F(ShowTool, FilesThatAreNoShowsAreNamed) {
+    std::vector<uint8_t> noise(3000);
+    std::mt19937 random(11);
+    for (uint8_t& b : noise) {
+        b = static_cast<uint8_t>(random());
+    }
+    const struct {
+        const char* Name;
+        std::vector<uint8_t> Bytes;
+        std::string Kind;
+    } cases[] = {
+        {"photo.png",
+         {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13},
+         "it is a PNG picture"},
+        {"photo.jpg", {0xff, 0xd8, 0xff, 0xe0, 0, 16, 'J', 'F', 'I', 'F'}, "it is a JPEG picture"},
+        {"anim.gif", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}, "it is a GIF picture"},
+        {"pic.bmp", {'B', 'M', 0x36, 0, 0, 0, 0, 0, 0, 0}, "it is a BMP picture"},
+        {"sound.wav", {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}, "it is a RIFF file"},
+        {"show.zip", {'P', 'K', 3, 4, 20, 0, 0, 0}, "it is a ZIP archive"},
+        {"setup.exe", {'M', 'Z', 0x90, 0, 3, 0, 0, 0}, "it is a Windows or DOS executable"},
+        {"program", {0x7f, 'E', 'L', 'F', 2, 1, 1, 0}, "it is an ELF executable"},
+        {"noise.bin", noise, "its transition id and texts are none a show has"},
+    };
+    for (const auto& c : cases) {
+        test::WriteFile(m_dir / c.Name, c.Bytes);
+        const std::string file = (m_dir / c.Name).string();
+        const std::string why = "'" + file + "' is not a show file: " + c.Kind;
+        const RunResult info = Tool({"info", file});
+        EXPECT_EQ(info.ExitCode, 1) << c.Name;
+        EXPECT_EQ(info.Err.rfind("quorvex-show: info: " + why, 0), 0u) << info.Err;
+        EXPECT_EQ(info.Out, "");
+        const RunResult extract = Tool({"extract", file, "-o", (m_dir / "out").string()});
+        EXPECT_EQ(extract.ExitCode, 1) << c.Name;
+        EXPECT_EQ(extract.Err.rfind("quorvex-show: extract: " + why, 0), 0u) << extract.Err;
+        const RunResult check = Tool({"check", file});
+        EXPECT_EQ(check.ExitCode, 1) << c.Name;
+        EXPECT_EQ(check.Out.rfind(file + ": not a show file", 0), 0u) << check.Out;
+    }
+}
+
+// check loads every picture the way the player does and names the raster engine's code
+// for one that does not load, with the error line the style would show.
+TEST_F(ShowTool, CheckNamesThePictureThatDoesNotLoad) {
+    tool::WritePng(m_dir / "p.png", TestPicture(8, 8));
+    json m = SlideshowManifest();
+    m["AboutText"] = "Birds";
+    m["Parameters"]["PictureNumbers"] = {0, 1};
+    m["Pictures"] = {{{"File", "p.png"}}, {{"File", "p.png"}}};
+    const auto good = Build(m, "good.qdm");
+    const RunResult fine = Tool({"check", good.string()});
+    EXPECT_EQ(fine.ExitCode, 0);
+    EXPECT_EQ(fine.Out, good.string() +
+                            ": plays\nstyle: Slideshow mode 0 (TransitionType 2)\npictures:\n"
+                            "  0: 8x8, loads\n  1: 8x8, loads\n");
+
+    // A missing sound does not stop the show; it is named.
+    json sounding = m;
+    sounding["SoundFile"] = "song.mid";
+    const auto quiet = Build(sounding, "quiet.qdm");
+    const RunResult silent = Tool({"check", quiet.string()});
+    EXPECT_EQ(silent.ExitCode, 0);
+    EXPECT_NE(silent.Out.find("\nwarning: the sound file song.mid is not beside the show: it "
+                              "plays without sound\n"),
+              std::string::npos)
+        << silent.Out;
+    test::WriteText(m_dir / "SONG.MID", "MThd");
+    EXPECT_EQ(Tool({"check", quiet.string()}).Out.find("sound file"), std::string::npos);
+
+    // The second picture's colour count is damaged: the engine refuses it with "LB".
+    std::vector<uint8_t> bytes = ReadFile(good);
+    const json info = Info(good);
+    const size_t second = info["Pictures"][1]["Offset"].get<size_t>();
+    bytes[second + 14 + 32] = 7; // biClrUsed
+    test::WriteFile(m_dir / "bad.qdm", bytes);
+    const RunResult bad = Tool({"check", (m_dir / "bad.qdm").string()});
+    EXPECT_EQ(bad.ExitCode, 1);
+    EXPECT_EQ(bad.Out, (m_dir / "bad.qdm").string() +
+                           ": does not play\nproblem: picture 1 does not load [LB]\n"
+                           "style: Slideshow mode 0 (TransitionType 2)\npictures:\n"
+                           "  0: 8x8, loads\n  1: does not load [LB]\n"
+                           "the style would show:\n  \"ERROR : Birds [LB]\"\n");
+}
+
+// "Fit" scales a larger picture down inside its box, keeping its proportions, before the
+// reduction to 256 colours; a smaller one stays as it is.
+TEST_F(ShowTool, FitScalesLargePicturesDownKeepingTheirProportions) {
+    tool::WritePng(m_dir / "large.png", TestPicture(2000, 1400));
+    tool::WritePng(m_dir / "small.png", TestPicture(100, 50));
+    struct Case {
+        std::string Name;
+        json Change;
+        std::pair<int32_t, int32_t> Large, Small;
+    };
+    const Case cases[] = {
+        {"PerPicture",
+         {{"Pictures", {{{"File", "large.png"}, {"Fit", {800, 600}}}, {{"File", "small.png"}}}}},
+         {800, 560},
+         {100, 50}},
+        {"OnceForAll",
+         {{"Fit", {600, 600}}, {"Pictures", {{{"File", "large.png"}}, {{"File", "small.png"}}}}},
+         {600, 420},
+         {100, 50}},
+        {"TallBox",
+         {{"Fit", {1000, 200}}, {"Pictures", {{{"File", "large.png"}}, {{"File", "small.png"}}}}},
+         {286, 200},
+         {100, 50}},
+    };
+    for (const Case& c : cases) {
+        json m = SlideshowManifest();
+        m["Parameters"]["PictureNumbers"] = {0, 1};
+        for (const auto& [key, value] : c.Change.items()) {
+            m[key] = value;
+        }
+        const auto show = Build(m, c.Name + ".qdm");
+        const RunResult r = Tool({"extract", show.string(), "-o", (m_dir / c.Name).string()});
+        ASSERT_EQ(r.ExitCode, 0) << r.Err;
+        int32_t w = 0;
+        int32_t h = 0;
+        tool::LoadRgba(m_dir / c.Name / "picture00.png", w, h);
+        EXPECT_EQ(std::make_pair(w, h), c.Large) << c.Name;
+        tool::LoadRgba(m_dir / c.Name / "picture01.png", w, h);
+        EXPECT_EQ(std::make_pair(w, h), c.Small) << c.Name;
+    }
+    json bad = SlideshowManifest();
+    bad["Fit"] = {0, 600};
+    test::WriteText(m_dir / "bad.json", bad.dump());
+    const RunResult r = Tool({"build", (m_dir / "bad.json").string(), "-o", "bad.qdm"});
+    EXPECT_EQ(r.ExitCode, 2);
+    EXPECT_EQ(r.Err, "quorvex-show: Fit: expected [WIDTH, HEIGHT], each 1 to 65535, not [0,600]\n");
+}
+
+// Transparent pixels are composed over the manifest's "Matte" colour, or over black with a
+// warning.
+TEST_F(ShowTool, TransparencyIsComposedOverTheMatte) {
+    // Opaque blue, fully transparent red and red at 40 % (alpha 102), 2 pixels each.
+    const RunResult made = test::Run("/usr/bin/convert",
+                                     {"-size", "2x1", "xc:rgba(0,0,255,1)", "xc:rgba(255,0,0,0)",
+                                      "xc:rgba(255,0,0,0.4)", "+append", "PNG32:alpha.png"},
+                                     m_dir.Path());
+    ASSERT_EQ(made.ExitCode, 0) << made.Err;
+    const struct {
+        const char* Name;
+        json Matte;                     // null: none
+        std::array<uint32_t, 3> Pixels; // 0xRRGGBB of the three pairs
+        std::string Err;
+    } cases[] = {
+        {"Green", 0x0000FF00, {0x0000FF, 0x00FF00, 0x669900}, ""},
+        {"None",
+         nullptr,
+         {0x0000FF, 0x000000, 0x660000},
+         "quorvex-show: warning: Pictures[0].File: the picture has transparent pixels; composed "
+         "over black (give \"Matte\" for another colour)\n"},
+    };
+    for (const auto& c : cases) {
+        json m = SlideshowManifest();
+        m["Pictures"] = {{{"File", "alpha.png"}}};
+        if (!c.Matte.is_null()) {
+            m["Matte"] = c.Matte;
+        }
+        test::WriteText(m_dir / "alpha.json", m.dump());
+        const RunResult b =
+            Tool({"build", (m_dir / "alpha.json").string(), "-o", (m_dir / "alpha.qdm").string()});
+        ASSERT_EQ(b.ExitCode, 0) << b.Err;
+        EXPECT_EQ(b.Err, c.Err) << c.Name;
+        const RunResult x =
+            Tool({"extract", (m_dir / "alpha.qdm").string(), "-o", (m_dir / c.Name).string()});
+        ASSERT_EQ(x.ExitCode, 0) << x.Err;
+        int32_t w = 0;
+        int32_t h = 0;
+        const std::vector<uint8_t> rgba = tool::LoadRgba(m_dir / c.Name / "picture00.png", w, h);
+        ASSERT_EQ(w, 6);
+        for (int i = 0; i < 6; ++i) {
+            const uint32_t rgb = static_cast<uint32_t>(rgba[4 * i]) << 16 |
+                                 static_cast<uint32_t>(rgba[4 * i + 1]) << 8 | rgba[4 * i + 2];
+            EXPECT_EQ(rgb, c.Pixels[static_cast<size_t>(i / 2)]) << c.Name << " pixel " << i;
+        }
     }
 }
 

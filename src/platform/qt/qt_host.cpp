@@ -157,7 +157,14 @@ QtHost::QtHost(const HostOptions& options) : m_options(options) {
             w = {std::min(kDefaultWindowed.Width, std::max(1, free.width())),
                  std::min(kDefaultWindowed.Height, std::max(1, free.height()))};
         }
-        m_screenSize = w;
+        // A window larger than the screen would show only part of the show.
+        const Size cut{std::min(w.Width, full.Width), std::min(w.Height, full.Height)};
+        if (cut != w) {
+            std::fprintf(stderr,
+                         "quorvex: --windowed=%dx%d is larger than the screen; using %dx%d\n",
+                         w.Width, w.Height, cut.Width, cut.Height);
+        }
+        m_screenSize = cut;
     }
     m_desktop = Surface(m_screenSize.Width, m_screenSize.Height, PixelFormat::Xrgb32);
     // The display's refresh period, within sensible bounds (Xvfb reports 60 Hz).

@@ -277,6 +277,43 @@ TEST(QtHost, PlayerUsesTheDisplayAndRefusesASecondSaver) {
     EXPECT_EQ(AwaitScreen(x, 0, 0, 320, 240, Pattern(320, 240)), std::nullopt);
 }
 
+// The window host says once which headless options it ignores, and cuts a window larger
+// than the screen to the screen. /LIST ends as soon as the host is up.
+TEST(QtHost, SaysWhatItIgnoresAndCutsAWindowToTheScreen) {
+    XServer x(640, 480);
+    const struct {
+        std::vector<std::string> Args;
+        std::vector<std::string> Lines; // each on standard error
+        std::vector<std::string> Absent;
+    } cases[] = {
+        {{"--duration=100", "--snapshot=10:a.png", "--host-size=40x30"},
+         {"quorvex: the window host ignores --duration, --snapshot, --host-size (used by "
+          "--display=headless only)\n"},
+         {"--windowed"}},
+        {{"--windowed=5000x300"},
+         {"quorvex: --windowed=5000x300 is larger than the screen; using 640x300\n"},
+         {"ignores"}},
+        {{"--windowed=600x400"}, {}, {"ignores", "larger than the screen"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.Args));
+        test::TempDir dir;
+        std::string output;
+        EXPECT_EQ(test::RunToEnd(QV_PLAYER,
+                                 With(With({"/LIST", "--display=window"}, c.Args), Options(dir)),
+                                 test::XEnvironment(x), kStartMs, &output),
+                  0)
+            << output;
+        for (const std::string& line : c.Lines) {
+            EXPECT_NE(output.find(line), std::string::npos) << output;
+            EXPECT_EQ(output.find(line), output.rfind(line)) << "said twice: " << output;
+        }
+        for (const std::string& word : c.Absent) {
+            EXPECT_EQ(output.find(word), std::string::npos) << output;
+        }
+    }
+}
+
 TEST(QtHost, MissingDisplayIsAClearError) {
     const struct {
         std::optional<std::string> Display;
