@@ -72,6 +72,7 @@ const StyleCase kCases[] = {
     {"tiles/mode:1", 6, 1, "", 0},
     {"floating", 4, -1,
      R"({"PictureNumbers": [0, 1], "SwitchTime": 5000, "MoveAxes": 3, "SpeedOffset": 50})", 2},
+    {"flying/64_flyers", 5, -1, R"({"FlyerPicture": 0, "FlyerCount": 64, "SpeedOffset": 50})", 1},
     {"flying/64_flyers_speed_100", 5, -1,
      R"({"FlyerPicture": 0, "FlyerCount": 64, "SpeedOffset": 100})", 1},
     {"parallax/64_copies", 15, -1,
