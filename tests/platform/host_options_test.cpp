@@ -67,7 +67,7 @@ TEST(HostOptions, MalformedValuesAreUsageErrorsNamingTheOption) {
         {"--snapshot=100:", "--snapshot"},
         {"--snapshot=-5:a.png", "--snapshot"},
         {"--snapshot=1e3:a.png", "--snapshot"},
-        {"--record=run.mp4", "--record"},
+        {"--record=run.avi", "--record"},
         {"--fps=0", "--fps"},
         {"--quantum=0", "--quantum"},
         {"--duration=-1", "--duration"},
