@@ -156,21 +156,21 @@ const char* Choose(const FileKind& kind, const char* codec, const std::vector<Pl
 }
 
 bool CheckKind(const FileKind& kind, std::string* error, const char** video, const char** audio) {
-    for (const Plugin& p : kCommon) {
+    *video = Choose(kind, kind.VideoCodec, kind.Video, error);
+    *audio = *video ? Choose(kind, kind.AudioCodec, kind.Audio, error) : nullptr;
+    if (!*video || !*audio) {
+        return false;
+    }
+    std::vector<Plugin> needed(std::begin(kCommon), std::end(kCommon));
+    needed.insert(needed.begin(), kind.Mux);
+    for (const Plugin& p : needed) {
         if (!Have(p.Factory)) {
             *error = std::string(kind.Name) + " recording needs the GStreamer element " +
                      p.Factory + " (Debian package " + p.Package + ")";
             return false;
         }
     }
-    if (!Have(kind.Mux.Factory)) {
-        *error = std::string(kind.Name) + " recording needs the GStreamer element " +
-                 kind.Mux.Factory + " (Debian package " + kind.Mux.Package + ")";
-        return false;
-    }
-    *video = Choose(kind, kind.VideoCodec, kind.Video, error);
-    *audio = *video ? Choose(kind, kind.AudioCodec, kind.Audio, error) : nullptr;
-    return *video && *audio;
+    return true;
 }
 
 void Configure(GstElement* element, const char* factory) {
