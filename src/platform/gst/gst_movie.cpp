@@ -75,6 +75,8 @@ struct FileKind {
     std::vector<Plugin> Audio;
     Plugin Mux;
     bool EvenSize; // 4:2:0 H.264 takes only even widths and heights
+    // Between the video encoder and the muxer (the muxer takes H.264 only as "avc").
+    const char* Parser;
 };
 
 const std::vector<FileKind>& FileKinds() {
@@ -86,7 +88,8 @@ const std::vector<FileKind>& FileKinds() {
          "Opus",
          {{"opusenc", "gstreamer1.0-plugins-base"}},
          {"webmmux", "gstreamer1.0-plugins-good"},
-         false},
+         false,
+         nullptr},
         {".mp4",
          "MP4",
          "H.264",
@@ -94,7 +97,8 @@ const std::vector<FileKind>& FileKinds() {
          "AAC",
          {{"avenc_aac", "gstreamer1.0-libav"}, {"voaacenc", "gstreamer1.0-plugins-bad"}},
          {"mp4mux", "gstreamer1.0-plugins-good"},
-         true},
+         true,
+         "h264parse"},
     };
     return kinds;
 }
@@ -163,6 +167,9 @@ bool CheckKind(const FileKind& kind, std::string* error, const char** video, con
     }
     std::vector<Plugin> needed(std::begin(kCommon), std::end(kCommon));
     needed.insert(needed.begin(), kind.Mux);
+    if (kind.Parser) {
+        needed.insert(needed.begin(), {kind.Parser, "gstreamer1.0-plugins-bad"});
+    }
     for (const Plugin& p : needed) {
         if (!Have(p.Factory)) {
             *error = std::string(kind.Name) + " recording needs the GStreamer element " +
@@ -225,14 +232,16 @@ public:
         GstElement* yuv = gst_element_factory_make("capsfilter", nullptr);
         GstElement* venc = gst_element_factory_make(videoEncoder, nullptr);
         GstElement* vqueue = gst_element_factory_make("queue", nullptr);
+        GstElement* parse =
+            gst_element_factory_make(kind.Parser ? kind.Parser : "identity", nullptr);
         m_soundSrc = gst_element_factory_make("appsrc", nullptr);
         GstElement* aconvert = gst_element_factory_make("audioconvert", nullptr);
         GstElement* aenc = gst_element_factory_make(audioEncoder, nullptr);
         GstElement* aqueue = gst_element_factory_make("queue", nullptr);
         GstElement* mux = gst_element_factory_make(kind.Mux.Factory, nullptr);
         GstElement* sink = gst_element_factory_make("filesink", nullptr);
-        GstElement* all[] = {m_videoSrc, convert, yuv,    venc, vqueue, m_soundSrc,
-                             aconvert,   aenc,    aqueue, mux,  sink};
+        GstElement* all[] = {m_videoSrc, convert,  yuv,  venc,   parse, vqueue,
+                             m_soundSrc, aconvert, aenc, aqueue, mux,   sink};
         for (GstElement* e : all) {
             if (!e) {
                 for (GstElement* made : all) {
@@ -244,8 +253,8 @@ public:
                 return false;
             }
         }
-        gst_bin_add_many(GST_BIN(m_pipeline), m_videoSrc, convert, yuv, venc, vqueue, m_soundSrc,
-                         aconvert, aenc, aqueue, mux, sink, nullptr);
+        gst_bin_add_many(GST_BIN(m_pipeline), m_videoSrc, convert, yuv, venc, parse, vqueue,
+                         m_soundSrc, aconvert, aenc, aqueue, mux, sink, nullptr);
 
         GstCaps* videoCaps = gst_caps_new_simple(
             "video/x-raw", "format", G_TYPE_STRING, "BGRx", "width", G_TYPE_INT, format.Width,
@@ -308,7 +317,7 @@ public:
         // The muxer numbers its tracks with random numbers as their pads are made.
         g_random_set_seed(kTrackSeed);
         const bool linked =
-            gst_element_link_many(m_videoSrc, convert, yuv, venc, vqueue, nullptr) &&
+            gst_element_link_many(m_videoSrc, convert, yuv, venc, parse, vqueue, nullptr) &&
             gst_element_link_many(m_soundSrc, aconvert, aenc, aqueue, nullptr) &&
             gst_element_link(vqueue, mux) && gst_element_link(aqueue, mux) &&
             gst_element_link(mux, sink);
