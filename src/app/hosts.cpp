@@ -1,6 +1,7 @@
 #include "app/hosts.h"
 
 #include "platform/error.h"
+#include "platform/gst/gst_movie.h"
 #include "platform/headless/headless_host.h"
 #if defined(QV_WINDOW_HOST)
 #include "platform/qt/qt_host.h"
@@ -13,8 +14,13 @@
 namespace qv {
 namespace {
 
+// The headless host records video through GStreamer.
+std::unique_ptr<Host> CreateHeadless(const HostOptions& options) {
+    return HeadlessHost::CreateWithMovies(options, &CreateGstMovieBackend);
+}
+
 const HostEntry kHosts[] = {
-    {"headless", &HeadlessHost::Create},
+    {"headless", &CreateHeadless},
 #if defined(QV_WINDOW_HOST)
     {"window", &QtHost::Create},
 #endif

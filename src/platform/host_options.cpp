@@ -231,8 +231,9 @@ HostOptions ParseHostOptions(int argc, const char* const* argv) {
             o.RecordFile = need();
             const bool gif = o.RecordFile.size() > 4 && o.RecordFile.ends_with(".gif");
             const bool webm = o.RecordFile.size() > 5 && o.RecordFile.ends_with(".webm");
-            if (!gif && !webm) {
-                Bad(name, "file must end in .gif or .webm");
+            const bool mp4 = o.RecordFile.size() > 4 && o.RecordFile.ends_with(".mp4");
+            if (!gif && !webm && !mp4) {
+                Bad(name, "file must end in .gif, .webm or .mp4");
             }
         } else if (name == "--fps") {
             auto f = ParseInt(need(), 1, 100);
@@ -313,7 +314,7 @@ std::string HostOptionsUsage(const std::string& program) {
            "* --duration=MS              end the run after MS as if the user clicked\n"
            "* --events=FILE              scripted input and answers\n"
            "* --snapshot=MS:FILE.png     screen at MS (repeatable)\n"
-           "* --record=FILE.gif|FILE.webm, --fps=N   record the run\n"
+           "* --record=FILE.gif|FILE.webm|FILE.mp4, --fps=N   record the run\n"
            "* --desktop=IMAGE            the desktop image\n"
            "* --host-size=WxH            virtual host window size for /p\n"
            "  --root=DIR                 platform root (default $XDG_DATA_HOME/quorvex)\n"

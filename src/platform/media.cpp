@@ -118,6 +118,12 @@ void MediaDevices::Notify(Device& device, WPARAM kind) {
     m_trace.Emit("mci", {{"cmd", "notify"}, {"id", device.Id}, {"kind", NoticeName(kind)}});
 }
 
+void MediaDevices::PlayEnded(const Device& device, uint32_t atMs) {
+    if (m_listener) {
+        m_listener->PlayStopped(device.Id, atMs);
+    }
+}
+
 // A play that has reached the end stops there and reports success.
 void MediaDevices::Settle(Device& device) {
     if (!device.Playing) {
@@ -130,6 +136,7 @@ void MediaDevices::Settle(Device& device) {
     device.Playing = false;
     device.StoppedPos = length;
     device.Element->Stopped(length);
+    PlayEnded(device, length);
     // The last frame is drawn once more at the end position.
     device.Redraw = device.Element->HasVideo();
     Notify(device, MCI_NOTIFY_SUCCESSFUL);
@@ -161,6 +168,7 @@ MCIERROR MediaDevices::Open(std::string_view windowsPath, MCIDEVICEID* id) {
     Device& device = m_devices[*id];
     device.Id = *id;
     device.Path = std::string(windowsPath);
+    device.File = file;
     device.Element = std::move(element);
     const Size natural = device.Element->NaturalSize();
     device.Destination = {0, 0, natural.Width, natural.Height};
@@ -189,6 +197,10 @@ MCIERROR MediaDevices::Play(MCIDEVICEID id, HWND notifyWindow) {
         device->PlayStartTick = m_clock.GetTickCount();
         device->Playing = true;
         device->Element->Started(from);
+        if (m_listener) {
+            m_listener->PlayStarted(id, device->File, device->PlayStartTick, from,
+                                    device->Element->LengthMs());
+        }
     }
     device->NotifyWindow = notifyWindow;
     return 0;
@@ -204,6 +216,7 @@ MCIERROR MediaDevices::Stop(MCIDEVICEID id) {
         device->StoppedPos = CurrentPosition(*device);
         device->Playing = false;
         device->Element->Stopped(device->StoppedPos);
+        PlayEnded(*device, device->StoppedPos);
     }
     Traced("stop", id, 0);
     Notify(*device, MCI_NOTIFY_ABORTED);
@@ -216,6 +229,9 @@ MCIERROR MediaDevices::SeekToStart(MCIDEVICEID id) {
         return Traced("seek", id, MCIERR_INVALID_DEVICE_ID);
     }
     Settle(*device);
+    if (device->Playing) {
+        PlayEnded(*device, CurrentPosition(*device));
+    }
     device->Playing = false;
     device->StoppedPos = 0;
     device->Element->Stopped(0);
@@ -233,6 +249,7 @@ MCIERROR MediaDevices::Close(MCIDEVICEID id) {
     Settle(*device);
     if (device->Playing) {
         device->Element->Stopped(CurrentPosition(*device));
+        PlayEnded(*device, CurrentPosition(*device));
     }
     Traced("close", id, 0);
     Notify(*device, MCI_NOTIFY_ABORTED);

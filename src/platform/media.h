@@ -94,6 +94,19 @@ public:
                                                MCIERROR* error) = 0;
 };
 
+// Told of every stretch of playback, for a host that records what is heard. Ticks are the
+// platform clock's.
+class MediaListener {
+public:
+    virtual ~MediaListener() = default;
+    // Device id began to play file from fromMs at tick; unless stopped, it plays to lengthMs.
+    virtual void PlayStarted(MCIDEVICEID id, const std::filesystem::path& file, uint32_t tick,
+                             uint32_t fromMs, uint32_t lengthMs) = 0;
+    // The play of device id stopped at position atMs (so at its start tick plus what it
+    // played).
+    virtual void PlayStopped(MCIDEVICEID id, uint32_t atMs) = 0;
+};
+
 // The MCI devices of one program run: open elements by id, their play state on the
 // platform clock, completion notices posted to the queue, and video drawn into the display
 // window. The commands are those the player sends; every command is traced as an "mci"
@@ -108,6 +121,8 @@ public:
     // The backend that opens elements; without one every open fails.
     void SetBackend(std::unique_ptr<MediaBackend> backend);
     MediaBackend* Backend() { return m_backend.get(); }
+    // The listener told of every play and stop (nullptr: none); it outlives the devices.
+    void SetListener(MediaListener* listener) { m_listener = listener; }
 
     // MCI_OPEN with MCI_OPEN_ELEMENT: the device is chosen from the file's content.
     // windowsPath goes through the path map.
@@ -151,6 +166,7 @@ private:
     struct Device {
         MCIDEVICEID Id = 0;
         std::string Path;
+        std::filesystem::path File;
         std::unique_ptr<MediaElement> Element;
         bool Playing = false;
         uint32_t PlayStartTick = 0;
@@ -167,6 +183,7 @@ private:
     Device* Find(MCIDEVICEID id);
     uint32_t CurrentPosition(const Device& device) const;
     void Settle(Device& device);
+    void PlayEnded(const Device& device, uint32_t atMs);
     void Notify(Device& device, WPARAM kind);
     void DrawFrame(Device& device);
     MCIERROR Traced(std::string_view command, MCIDEVICEID id, MCIERROR result);
@@ -176,6 +193,7 @@ private:
     Trace& m_trace;
     const PathMap& m_paths;
     std::unique_ptr<MediaBackend> m_backend;
+    MediaListener* m_listener = nullptr;
     std::map<MCIDEVICEID, Device> m_devices;
     MCIDEVICEID m_nextId = 1;
 };

@@ -67,7 +67,7 @@ TEST(HostOptions, MalformedValuesAreUsageErrorsNamingTheOption) {
         {"--snapshot=100:", "--snapshot"},
         {"--snapshot=-5:a.png", "--snapshot"},
         {"--snapshot=1e3:a.png", "--snapshot"},
-        {"--record=run.mp4", "--record"},
+        {"--record=run.avi", "--record"},
         {"--snapshot=100:shot.jpg", "option --snapshot: the file must end in .png, not 'shot.jpg'"},
         {"--snapshot=100:.png", "option --snapshot: the file must end in .png"},
         {"--locale=xx_NOWHERE",

@@ -2,9 +2,11 @@
 // errors, and video drawn into the display window.
 #include "media_test_platform.h"
 #include "platform/gdi_pixels.h"
+#include "platform/headless/movie_recorder.h"
 #include "platform/scripted_media.h"
 
 #include <gtest/gtest.h>
+#include <map>
 
 namespace qv {
 namespace {
@@ -301,6 +303,103 @@ TEST(DrawScaledFrameTest, EightBitSurfacesTakeTheNearestTableEntry) {
     EXPECT_EQ(s.Row(1)[1], 7);
     EXPECT_EQ(s.Row(0)[2], 9);
     EXPECT_EQ(s.Row(1)[3], 9);
+}
+
+// A movie backend that keeps what it is given; each sound file decodes to its length in
+// samples of one value.
+struct KeptMovie {
+    uint64_t Frames = 0;
+    std::vector<int16_t> Sound;
+    bool Finished = false;
+};
+
+class KeepingBackend : public MovieBackend {
+public:
+    KeepingBackend(KeptMovie* kept, std::map<std::string, std::pair<size_t, int16_t>> sounds)
+        : m_kept(kept), m_sounds(std::move(sounds)) {}
+    bool CanWrite(const std::string&, std::string*) override { return true; }
+    std::unique_ptr<MovieEncoder> CreateEncoder(const std::string&, const MovieFormat&,
+                                                std::string*) override {
+        struct Encoder : MovieEncoder {
+            KeptMovie* Kept;
+            std::string None;
+            bool AddFrame(const uint32_t*, int32_t) override { return ++Kept->Frames, true; }
+            bool AddSound(std::span<const int16_t> s) override {
+                Kept->Sound.insert(Kept->Sound.end(), s.begin(), s.end());
+                return true;
+            }
+            bool Finish() override { return Kept->Finished = true; }
+            const std::string& Error() const override { return None; }
+        };
+        auto e = std::make_unique<Encoder>();
+        e->Kept = m_kept;
+        return e;
+    }
+    bool DecodeSound(const std::filesystem::path& file, const MovieFormat&,
+                     std::vector<int16_t>* samples, std::string*) override {
+        const auto& [count, value] = m_sounds.at(file.filename().string());
+        samples->assign(count, value);
+        return true;
+    }
+
+private:
+    KeptMovie* m_kept;
+    std::map<std::string, std::pair<size_t, int16_t>> m_sounds;
+};
+
+// The recording's sound track follows the plays on the clock: each from where it started,
+// until it stops or ends, mixed (and clamped) where two overlap, silent elsewhere.
+TEST_F(MediaDevicesTest, RecordingLaysEachPlayOnTheSoundTrack) {
+    KeptMovie kept;
+    // One sample a millisecond, one channel, so that sample n is tick n.
+    MovieRecorder recorder(
+        std::make_unique<KeepingBackend>(
+            &kept, std::map<std::string, std::pair<size_t, int16_t>>{{"a.wav", {500, 100}},
+                                                                     {"b.wav", {300, 32720}}}),
+        "x.webm");
+    MovieFormat format;
+    format.Width = 4;
+    format.Height = 4;
+    format.Fps = 10;
+    format.SampleRate = 1000;
+    format.Channels = 1;
+    std::string error;
+    ASSERT_TRUE(recorder.Open(format, &error)) << error;
+    Mci().SetListener(&recorder);
+    const MCIDEVICEID a = OpenScripted("a.wav", Sound(500));
+    const MCIDEVICEID b = OpenScripted("b.wav", Sound(300));
+    const std::map<uint32_t, std::function<void()>> commands = {
+        {100, [&] { Mci().Play(a, 0); }},
+        {250, [&] { Mci().Play(b, 0); }},
+        {300, [&] { Mci().Stop(a); }},    // at position 200
+        {700, [&] { Mci().Play(a, 0); }}, // from 200 to its end at 1000
+    };
+    const uint32_t pixels[16] = {};
+    for (uint32_t tick = 0; tick < 1100; tick += 50) {
+        T.RunUntil(tick);
+        if (auto it = commands.find(tick); it != commands.end()) {
+            it->second();
+        }
+        if (tick % 100 == 0) {
+            ASSERT_TRUE(recorder.AddFrame({pixels, 4, 4, 4}));
+            ASSERT_TRUE(recorder.SoundUntil(tick));
+        }
+    }
+    Mci().SetListener(nullptr);
+    ASSERT_TRUE(recorder.Finish()) << recorder.Error();
+    EXPECT_TRUE(kept.Finished);
+    EXPECT_EQ(kept.Frames, 11u);
+    ASSERT_EQ(kept.Sound.size(), 1100u);
+    const struct {
+        size_t From, To;
+        int16_t Value;
+    } spans[] = {{0, 100, 0},   {100, 250, 100},  {250, 300, 32767}, {300, 550, 32720},
+                 {550, 700, 0}, {700, 1000, 100}, {1000, 1100, 0}};
+    for (const auto& span : spans) {
+        for (size_t i = span.From; i < span.To; ++i) {
+            ASSERT_EQ(kept.Sound[i], span.Value) << "sample " << i;
+        }
+    }
 }
 
 } // namespace

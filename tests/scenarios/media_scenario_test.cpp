@@ -4,6 +4,8 @@
 #include "scenario_support.h"
 #include "show/show_writer.h"
 
+#include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace qv::test {
@@ -126,6 +128,192 @@ TEST(MediaScenario, MissingVideoShowsItsMessage) {
     const auto screens = Events(run.Trace, "error-screen");
     ASSERT_EQ(screens.size(), 1u);
     EXPECT_EQ(screens[0]["text"], "Could not play video file.");
+}
+
+// A recording decoded back: its frames as RGB and its sound as mono 48 kHz samples.
+struct Decoded {
+    int32_t Width = 0;
+    int32_t Height = 0;
+    std::vector<uint8_t> Rgb;
+    std::vector<int16_t> Sound;
+    size_t Frames() const { return Rgb.size() / (static_cast<size_t>(Width) * Height * 3); }
+    // The loudness of the sound from ms for 20 ms, as root mean square.
+    double Level(int64_t ms) const {
+        double sum = 0;
+        const size_t from = static_cast<size_t>(ms * 48);
+        for (size_t i = from; i < from + 960 && i < Sound.size(); ++i) {
+            sum += static_cast<double>(Sound[i]) * Sound[i];
+        }
+        return std::sqrt(sum / 960);
+    }
+};
+
+Decoded DecodeWebm(const fs::path& file, int32_t width, int32_t height) {
+    const fs::path dir = file.parent_path();
+    std::string error;
+    const bool ok = RunTool("/usr/bin/gst-launch-1.0",
+                            {"-q",
+                             "filesrc",
+                             "location=" + file.string(),
+                             "!",
+                             "matroskademux",
+                             "name=d",
+                             "d.video_0",
+                             "!",
+                             "queue",
+                             "!",
+                             "vp8dec",
+                             "!",
+                             "videoconvert",
+                             "!",
+                             "video/x-raw,format=RGB",
+                             "!",
+                             "filesink",
+                             "location=frames.raw",
+                             "d.audio_0",
+                             "!",
+                             "queue",
+                             "!",
+                             "opusdec",
+                             "!",
+                             "audioconvert",
+                             "!",
+                             "audioresample",
+                             "!",
+                             "audio/x-raw,format=S16LE,channels=1,rate=48000",
+                             "!",
+                             "filesink",
+                             "location=sound.raw"},
+                            dir, &error);
+    EXPECT_TRUE(ok) << error;
+    Decoded d;
+    d.Width = width;
+    d.Height = height;
+    d.Rgb = ReadFile(dir / "frames.raw");
+    const std::vector<uint8_t> sound = ReadFile(dir / "sound.raw");
+    d.Sound.resize(sound.size() / 2);
+    std::memcpy(d.Sound.data(), sound.data(), d.Sound.size() * 2);
+    return d;
+}
+
+double Psnr(const Decoded& d, size_t frame, const Image& shot) {
+    const size_t size = static_cast<size_t>(d.Width) * d.Height;
+    double sum = 0;
+    for (size_t i = 0; i < size; ++i) {
+        const uint32_t p = shot.Pixels[i];
+        const uint8_t* q = &d.Rgb[(frame * size + i) * 3];
+        const int e[3] = {static_cast<int>(p >> 16 & 0xFF) - q[0],
+                          static_cast<int>(p >> 8 & 0xFF) - q[1],
+                          static_cast<int>(p & 0xFF) - q[2]};
+        sum += e[0] * e[0] + e[1] * e[1] + e[2] * e[2];
+    }
+    const double mse = sum / (static_cast<double>(size) * 3);
+    return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+TEST(MediaScenario, WebmRecordingHasEveryFrameAndTheSoundWhereItPlays) {
+    const struct {
+        int32_t Loop;
+        const char* What;
+    } cases[] = {{1, "a looping tone repeats to the end"}, {0, "a tone that ends leaves silence"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        TempDir dir;
+        MakeSineWav(dir.Path(), "tone.wav", "1");
+        const std::vector<uint8_t> show = SoundSlideshow("tone.wav", c.Loop);
+        const std::vector<std::string> options = {"--size=160x120", "--duration=5000",
+                                                  "--record=" + (dir / "a.webm").string(),
+                                                  "--snapshot=2480:" + (dir / "shot.png").string()};
+        const PlayerRun run = RunShow(dir, show, options);
+        ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
+        // Nothing on standard error when it is not a terminal.
+        EXPECT_EQ(run.Result.Err, "");
+        const Decoded d = DecodeWebm(dir / "a.webm", 160, 120);
+        // 5 s at 25 frames a second, and 5 s of sound.
+        EXPECT_EQ(d.Frames(), 125u);
+        EXPECT_NEAR(static_cast<double>(d.Sound.size()), 240000.0, 960.0);
+        const int64_t play = EventTime(run.Trace, "mci", {{"cmd", "play"}});
+        ASSERT_GE(play, 0);
+        const int64_t heardUntil = c.Loop ? 5000 : play + 1000;
+        for (int64_t ms = 0; ms + 20 <= 5000; ms += 20) {
+            SCOPED_TRACE(ms);
+            if (ms + 20 <= play - 10 || ms >= heardUntil + 30) {
+                EXPECT_LT(d.Level(ms), 100.0);
+            } else if (ms >= play + 30 && ms + 20 <= heardUntil - 30) {
+                EXPECT_GT(d.Level(ms), 3000.0);
+            }
+        }
+        // The frame of 2480 ms (frame 62) is the snapshot of that moment, within the
+        // encoder's loss.
+        EXPECT_GT(Psnr(d, 62, ReadPng(dir / "shot.png")), 35.0);
+        if (c.Loop) {
+            // The same run again gives the same bytes.
+            const std::vector<uint8_t> first = ReadFile(dir / "a.webm");
+            const PlayerRun again = RunShow(dir, show, options);
+            ASSERT_EQ(again.Result.ExitCode, 0) << again.Result.Err;
+            EXPECT_TRUE(ReadFile(dir / "a.webm") == first);
+        }
+    }
+}
+
+TEST(MediaScenario, WebmRecordingOfTheVideoStyleHasTheVideosOwnSound) {
+    TempDir dir;
+    // One second of video with a tone as its sound track; the show's own sound is not
+    // played by this style.
+    std::string error;
+    ASSERT_TRUE(RunTool("/usr/bin/gst-launch-1.0",
+                        {"-q", "videotestsrc", "num-buffers=25", "!",
+                         "video/x-raw,format=BGRx,width=64,height=48,framerate=25/1", "!", "avimux",
+                         "name=m", "!", "filesink", "location=clip.avi", "audiotestsrc",
+                         "num-buffers=50", "samplesperbuffer=960", "volume=0.5", "!",
+                         "audio/x-raw,format=S16LE,rate=48000,channels=1", "!", "m."},
+                        dir.Path(), &error))
+        << error;
+    MakeSineWav(dir.Path(), "tone.wav", "0.5");
+    const PlayerRun run =
+        RunShow(dir, VideoShow("clip.avi", 0, 100, 100, 50, 50),
+                {"--size=160x120", "--duration=2000", "--record=" + (dir / "v.webm").string()});
+    ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
+    const Decoded d = DecodeWebm(dir / "v.webm", 160, 120);
+    EXPECT_EQ(d.Frames(), 50u);
+    const int64_t play = EventTime(run.Trace, "mci", {{"cmd", "play"}});
+    ASSERT_GE(play, 0);
+    for (int64_t ms = 0; ms + 20 <= 2000; ms += 20) {
+        SCOPED_TRACE(ms);
+        if (ms + 20 <= play - 10 || ms >= play + 1030) {
+            EXPECT_LT(d.Level(ms), 100.0);
+        } else if (ms >= play + 30 && ms + 20 <= play + 970) {
+            EXPECT_GT(d.Level(ms), 3000.0);
+        }
+    }
+}
+
+TEST(MediaScenario, RecordingNamesTheMissingEncoderAndProgressShowsOnATerminal) {
+    TempDir dir;
+    fs::create_directories(dir / "plugins");
+    // A GStreamer without plugins: neither kind of video can be written.
+    for (const auto& [file, expect] : std::vector<std::pair<std::string, std::string>>{
+             {"a.webm", "vp8enc"}, {"a.mp4", "x264enc"}}) {
+        const RunResult r = test::Run(
+            "/usr/bin/env",
+            {"GST_PLUGIN_SYSTEM_PATH_1_0=" + (dir / "plugins").string(), "GST_PLUGIN_PATH_1_0=",
+             "GST_REGISTRY_1_0=" + (dir / "registry.bin").string(), QV_PLAYER, "--display=headless",
+             "--duration=100", "--record=" + (dir / file).string()},
+            dir.Path());
+        EXPECT_EQ(r.ExitCode, 2);
+        EXPECT_NE(r.Err.find(expect), std::string::npos) << r.Err;
+        EXPECT_FALSE(fs::exists(dir / file));
+    }
+    // On a terminal the line of progress ends at 100 %.
+    WriteFile(dir / "s.qdm", MakeShow(PlainHeader(2), {1, 0, 0, 300, 300},
+                                      {BandedPicture(32, 24, {0xC08040, 0x4080C0})}));
+    const std::string command =
+        std::string(QV_PLAYER) + " /DEMO " + (dir / "s.qdm").string() +
+        " --root=" + (dir / "root").string() +
+        " --display=headless --size=64x48 --duration=2000 --record=" + (dir / "p.webm").string();
+    const RunResult r = test::Run("/usr/bin/script", {"-qec", command, "/dev/null"}, dir.Path());
+    EXPECT_EQ(r.ExitCode, 0) << r.Out;
+    EXPECT_NE(r.Out.find("recording: 100% of 2.0 s, 50 frames"), std::string::npos) << r.Out;
 }
 
 } // namespace

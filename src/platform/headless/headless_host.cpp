@@ -65,7 +65,7 @@ void CheckWritable(const std::string& file, const char* what) {
 
 } // namespace
 
-HeadlessHost::HeadlessHost(const HostOptions& options)
+HeadlessHost::HeadlessHost(const HostOptions& options, MovieBackendFactory movies)
     : m_screenSize(options.ScreenSize), m_hostSize(options.HostSize),
       m_durationMs(options.DurationMs), m_snapshots(options.Snapshots), m_fps(options.Fps),
       m_desktop(options.ScreenSize.Width, options.ScreenSize.Height, PixelFormat::Xrgb32),
@@ -84,21 +84,37 @@ HeadlessHost::HeadlessHost(const HostOptions& options)
     for (const Snapshot& shot : m_snapshots) {
         CheckWritable(shot.File, "snapshot");
     }
-    if (options.RecordFile.ends_with(".webm")) {
-        throw UsageError("WebM recording is not available in this build (record to a .gif file)");
+    const bool movie =
+        options.RecordFile.ends_with(".webm") || options.RecordFile.ends_with(".mp4");
+    if (movie && !movies) {
+        throw UsageError(std::string(options.RecordFile.ends_with(".mp4") ? "MP4" : "WebM") +
+                         " recording is not available in this build (record to a .gif file)");
     }
-    if (!options.RecordFile.empty()) {
+    if (movie) {
+        CheckWritable(options.RecordFile, "recording");
+        m_movie = std::make_unique<MovieRecorder>(movies(), options.RecordFile);
+        std::string error;
+        if (!m_movie->CanWrite(&error)) {
+            throw UsageError("cannot record: " + error);
+        }
+    } else if (!options.RecordFile.empty()) {
         std::string error;
         if (!m_gif.Open(options.RecordFile, &error)) {
             throw UsageError("cannot record: " + error);
         }
     }
+    m_progress.emplace(options.DurationMs, !options.RecordFile.empty());
 }
 
 HeadlessHost::~HeadlessHost() = default;
 
 std::unique_ptr<Host> HeadlessHost::Create(const HostOptions& options) {
     return std::make_unique<HeadlessHost>(options);
+}
+
+std::unique_ptr<Host> HeadlessHost::CreateWithMovies(const HostOptions& options,
+                                                     MovieBackendFactory movies) {
+    return std::make_unique<HeadlessHost>(options, movies);
 }
 
 void HeadlessHost::Attach(Platform& os) {
@@ -114,6 +130,22 @@ void HeadlessHost::Attach(Platform& os) {
         m_hostRect = {left, top, left + width, top + height};
         m_hostWnd = os.User().AdoptForeignWindow(wnd, m_hostRect);
         m_hostAlive = m_hostWnd != 0;
+    }
+    if (m_movie) {
+        // The frames are the screen's, or in a preview the host window's.
+        const Rect view =
+            wnd != 0 ? m_hostRect : Rect{0, 0, m_screenSize.Width, m_screenSize.Height};
+        MovieFormat format;
+        format.Width = view.Width();
+        format.Height = view.Height();
+        format.Fps = m_fps;
+        format.Created = os.Clock().GetSystemTime();
+        std::string error;
+        if (!m_movie->Open(format, &error)) {
+            throw UsageError("cannot record: " + error);
+        }
+        // Every play of the run's media is laid on the recording's sound track.
+        os.Media().SetListener(m_movie.get());
     }
 }
 
@@ -286,7 +318,7 @@ void HeadlessHost::WaitForInput(uint32_t untilTick) {
     if (m_nextSnapshot < m_snapshots.size()) {
         sooner(m_snapshots[m_nextSnapshot].AtMs);
     }
-    if (m_gif.IsOpen()) {
+    if (Recording() && FrameDue(m_nextFrame, FrameTime(m_nextFrame))) {
         sooner(FrameTime(m_nextFrame));
     }
     std::this_thread::sleep_until(clock.TimeOfTick(until));
@@ -376,11 +408,44 @@ uint32_t HeadlessHost::FrameTime(uint64_t frame) const {
     return static_cast<uint32_t>(frame * 1000 / static_cast<uint64_t>(m_fps));
 }
 
+bool HeadlessHost::FrameDue(uint64_t frame, uint32_t now) const {
+    if (FrameTime(frame) > now) {
+        return false;
+    }
+    // A video recording of a run with --duration is exactly that long: its frames are
+    // those shown before the end.
+    return !m_movie || !m_durationMs || FrameTime(frame) < static_cast<uint32_t>(*m_durationMs);
+}
+
+void HeadlessHost::AddFrames(const PixelView& view, uint32_t now) {
+    if (m_gif.IsOpen()) {
+        // Frames whose time passed while the clock jumped show the same picture, so the
+        // one frame taken stands for all of them.
+        if (!m_gif.AddFrame(view, FrameTime(m_nextFrame)) && m_failure.empty()) {
+            m_failure = m_gif.Error();
+        }
+        while (FrameTime(m_nextFrame) <= now) {
+            ++m_nextFrame;
+        }
+        return;
+    }
+    // A video has a frame for every period: those whose time passed while the clock
+    // jumped show the same picture. The sound goes with them, as far as the clock has
+    // gone.
+    while (FrameDue(m_nextFrame, now)) {
+        if ((!m_movie->AddFrame(view) || !m_movie->SoundUntil(now)) && m_failure.empty()) {
+            m_failure = m_movie->Error();
+        }
+        ++m_nextFrame;
+    }
+}
+
 void HeadlessHost::AfterMessages() {
     const uint32_t now = m_os->Clock().GetTickCount();
     const bool shotDue = m_nextSnapshot < m_snapshots.size() &&
                          static_cast<uint32_t>(m_snapshots[m_nextSnapshot].AtMs) <= now;
-    const bool frameDue = m_gif.IsOpen() && FrameTime(m_nextFrame) <= now;
+    const bool frameDue = Recording() && FrameDue(m_nextFrame, now);
+    m_progress->Update(now, m_movie ? m_movie->FrameCount() : m_nextFrame);
     if (!shotDue && !frameDue) {
         return;
     }
@@ -390,14 +455,7 @@ void HeadlessHost::AfterMessages() {
         TakeSnapshot(m_snapshots[m_nextSnapshot++], view);
     }
     if (frameDue) {
-        // Frames whose time passed while the clock jumped show the same picture, so the
-        // one frame taken stands for all of them.
-        if (!m_gif.AddFrame(view, FrameTime(m_nextFrame)) && m_failure.empty()) {
-            m_failure = m_gif.Error();
-        }
-        while (FrameTime(m_nextFrame) <= now) {
-            ++m_nextFrame;
-        }
+        AddFrames(view, now);
     }
 }
 
@@ -475,7 +533,8 @@ void HeadlessHost::Finish() {
     m_finished = true;
     const uint32_t now = m_os->Clock().GetTickCount();
     // Snapshots for times the run did not reach show the screen as the run left it.
-    if (m_nextSnapshot < m_snapshots.size() || (m_gif.IsOpen() && m_nextFrame == 0)) {
+    const bool movie = m_movie && m_movie->IsOpen();
+    if (m_nextSnapshot < m_snapshots.size() || (Recording() && m_nextFrame == 0)) {
         const PixelView view = ComposeView();
         while (m_nextSnapshot < m_snapshots.size()) {
             TakeSnapshot(m_snapshots[m_nextSnapshot++], view);
@@ -483,7 +542,19 @@ void HeadlessHost::Finish() {
         if (m_gif.IsOpen() && m_nextFrame == 0) {
             m_gif.AddFrame(view, 0);
         }
+        if (movie && m_nextFrame == 0) {
+            // A video has at least the screen as the run left it.
+            m_movie->AddFrame(view);
+            ++m_nextFrame;
+        }
     }
+    if (movie) {
+        m_os->Media().SetListener(nullptr);
+        if (!m_movie->Finish() && m_failure.empty()) {
+            m_failure = m_movie->Error();
+        }
+    }
+    m_progress->Done(now, m_movie ? m_movie->FrameCount() : m_nextFrame);
     if (m_gif.IsOpen() && !m_gif.Finish(now, 1000 / static_cast<uint32_t>(m_fps)) &&
         m_failure.empty()) {
         m_failure = m_gif.Error();

@@ -2,6 +2,8 @@
 
 #include "platform/headless/event_script.h"
 #include "platform/headless/image_files.h"
+#include "platform/headless/movie_recorder.h"
+#include "platform/headless/progress_line.h"
 #include "platform/host.h"
 #include "platform/password_host.h"
 
@@ -30,8 +32,9 @@ class HeadlessFormView;
 class HeadlessHost : public Host, public PasswordHost {
 public:
     // Reads the events file and the desktop image and creates the recording; throws
-    // UsageError for what cannot be used.
-    explicit HeadlessHost(const HostOptions& options);
+    // UsageError for what cannot be used. Video recordings (WebM, MP4) are written
+    // through the backend that movies makes; without one only GIF can be recorded.
+    explicit HeadlessHost(const HostOptions& options, MovieBackendFactory movies = nullptr);
     ~HeadlessHost() override;
 
     std::string_view Name() const override { return "headless"; }
@@ -51,6 +54,8 @@ public:
     void Finish() override;
 
     static std::unique_ptr<Host> Create(const HostOptions& options);
+    static std::unique_ptr<Host> CreateWithMovies(const HostOptions& options,
+                                                  MovieBackendFactory movies);
 
     // The screen as a person would see it now: the desktop, then the visible top-level
     // windows bottom to top with their children inside them; for a preview, the virtual
@@ -80,6 +85,10 @@ private:
     void DrawWindow(HWND wnd, const Rect& clip);
     void TakeSnapshot(const Snapshot& shot, PixelView view);
     uint32_t FrameTime(uint64_t frame) const;
+    bool Recording() const { return m_gif.IsOpen() || (m_movie && m_movie->IsOpen()); }
+    // Whether frame number frame belongs to the recording.
+    bool FrameDue(uint64_t frame, uint32_t now) const;
+    void AddFrames(const PixelView& view, uint32_t now);
 
     Platform* m_os = nullptr;
     Size m_screenSize;
@@ -99,6 +108,8 @@ private:
     bool m_hostAlive = false;
     Rect m_hostRect;
     GifRecorder m_gif;
+    std::unique_ptr<MovieRecorder> m_movie;
+    std::optional<ProgressLine> m_progress;
     std::string m_failure; // the first snapshot or recording failure
     bool m_finished = false;
     std::vector<HeadlessFormView*> m_formViews;
