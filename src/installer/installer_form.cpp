@@ -109,6 +109,12 @@ bool TfrmInst::InsideWindowsDir(std::string_view name) const {
     return !file.empty() && file.parent_path() == paths.Resolve(paths.GetWindowsDirectory());
 }
 
+bool TfrmInst::SaverNameUsable() const {
+    const std::string& name = m_ctx.Show.SaverFileName;
+    return IsPlainFileName(name) && InsideWindowsDir(name + ".SCR") &&
+           InsideWindowsDir(name + ".qdm");
+}
+
 void TfrmInst::FormCreate() {
     ShowRecord& show = m_ctx.Show;
     FileSystem& files = m_ctx.Os.Files();
@@ -116,9 +122,8 @@ void TfrmInst::FormCreate() {
     m_page = 0;
     const std::string d = WindowsDir();
     // A name that could point outside the Windows directory finds nothing to remove.
-    m_alreadyInstalled = InsideWindowsDir(show.SaverFileName + ".SCR") &&
-                         (files.FileExists(d + show.SaverFileName + ".SCR") ||
-                          files.FileExists(d + show.SaverFileName + ".QDM"));
+    m_alreadyInstalled = SaverNameUsable() && (files.FileExists(d + show.SaverFileName + ".SCR") ||
+                                               files.FileExists(d + show.SaverFileName + ".QDM"));
     if (m_alreadyInstalled) {
         f.SetEnabled("btnUninstall", true);
     }
@@ -176,6 +181,18 @@ void TfrmInst::ShowPage(int8_t step) {
     FileSystem& files = m_ctx.Os.Files();
     Form& f = m_form;
     m_page = static_cast<uint8_t>(m_page + step);
+    struct TracePage {
+        TfrmInst& Self;
+        ~TracePage() {
+            Form& f = Self.m_form;
+            Self.m_ctx.Os.Trace().Emit("installer-page",
+                                       {{"page", Self.m_page},
+                                        {"btnInstall", f["btnInstall"].Caption},
+                                        {"btnUninstall", f["btnUninstall"].Caption},
+                                        {"back", f["btnUninstall"].Enabled},
+                                        {"memo", f["memo"].Visible}});
+        }
+    } trace{*this};
     // Pages 0 and 3 are always shown, so the walk ends within four steps from any page.
     for (int guard = 0; guard < 8; ++guard) {
         switch (m_page) {
@@ -404,8 +421,7 @@ void TfrmInst::Install() {
     files.SetFilePointer(disk, 0, SeekFrom::Begin);
 
     // The saver's own name is checked for both of its files before anything is written.
-    HFILE dest =
-        InsideWindowsDir(show.SaverFileName + ".SCR") ? CreateDestination(destName) : INVALID_FILE;
+    HFILE dest = SaverNameUsable() ? CreateDestination(destName) : INVALID_FILE;
     if (dest < 0) {
         files.CloseHandle(disk);
         ShowMessageBox(kCouldNotCreate, MB_ICONINFORMATION);

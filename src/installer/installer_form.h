@@ -51,6 +51,8 @@ private:
     std::string WindowsDir() const;
     // Whether D + name is a file directly inside the Windows directory.
     bool InsideWindowsDir(std::string_view name) const;
+    // Whether SaverFileName may name the saver's two files in the Windows directory.
+    bool SaverNameUsable() const;
     // Opens the destination afresh (deleted first); INVALID_FILE when it may not or cannot
     // be created.
     HFILE CreateDestination(std::string_view name);

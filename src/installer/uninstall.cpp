@@ -30,7 +30,7 @@ void TfrmInst::Uninstall() {
             files.DeleteFile(d + name);
         }
     };
-    const bool plain = InsideWindowsDir(show.SaverFileName + ".SCR");
+    const bool plain = SaverNameUsable();
     if (plain) {
         remove(show.SaverFileName + ".SCR");
     }
