@@ -64,6 +64,7 @@ TfrmInst::TfrmInst(DialogContext& ctx)
     Control& label1 = f.Add(ControlKind::Label, "Label1", {24, 12, 329, 50}, "Panel1");
     label1.Caption = "[ install ]";
     label1.TextAlignment = TextAlign::Centre;
+    label1.WordWrap = true;
     Control& panel2 = f.Add(ControlKind::Panel, "Panel2", {112, 144, 465, 265});
     panel2.BevelInner = Bevel::Raised;
     panel2.BevelOuter = Bevel::Lowered;

@@ -566,3 +566,24 @@ TEST(Installer, NamesThatLeaveTheWindowsDirectoryAreRefused) {
 
 } // namespace
 } // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+TEST(Installer, LooksLikeAWizard) {
+    TempDir dir;
+    SetSpec spec;
+    spec.ReadMe = true;
+    spec.Header = {{"LogoKind", 0}};
+    ASSERT_EQ(WriteSet(dir, spec).ExitCode, 0);
+    const PlayerRun run =
+        RunSetup(dir, "10 click btnInstall\n30 click btnCancel\n",
+                 {"--size=480x340", "--snapshot=5:" + (dir / "welcome.png").string(),
+                  "--snapshot=20:" + (dir / "readme.png").string()});
+    ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
+    ExpectMatchesGolden(dir / "welcome.png", "installer_welcome.png");
+    ExpectMatchesGolden(dir / "readme.png", "installer_readme.png");
+}
+
+} // namespace
+} // namespace qv::test
