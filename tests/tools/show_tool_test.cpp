@@ -344,6 +344,91 @@ TEST_F(ShowTool, BuildErrorsNameTheField) {
     }
 }
 
+TEST_F(ShowTool, InstallationSetMistakesNameTheFieldAndWriteNothing) {
+    tool::WritePng(m_dir / "p.png", TestPicture(8, 8));
+    test::WriteText(m_dir / "extra.bin", "extra");
+    const struct {
+        const char* Name;
+        json Installation;
+        json Header;
+        const char* Message;
+    } cases[] = {
+        {"no SETUP", {{"Setup", "BIRDS.EXE"}}, json::object(), "Installation.Setup: 'BIRDS.EXE'"},
+        {"no extension", {{"Setup", "SETUP"}}, json::object(), "Installation.Setup"},
+        {"a path", {{"Setup", "../SETUP.EXE"}}, json::object(), "Installation.Setup"},
+        {"negative disk", {{"DiskSize", -1}}, json::object(), "Installation.DiskSize"},
+        {"unknown key", {{"Disks", 2}}, json::object(), "Installation.Disks: unknown key"},
+        {"three extras",
+         {{"ExtraFiles", json::array({{{"File", "extra.bin"}, {"Name", "a"}},
+                                      {{"File", "extra.bin"}, {"Name", "b"}},
+                                      {{"File", "extra.bin"}, {"Name", "c"}}})}},
+         json::object(),
+         "Installation.ExtraFiles: an array of at most two"},
+        {"missing extra",
+         {{"ExtraFiles", json::array({{{"File", "nope.bin"}, {"Name", "a"}}})}},
+         json::object(),
+         "Installation.ExtraFiles[0].File: no file"},
+        {"extra entries by hand",
+         json::object(),
+         {{"ExtraFileSize", {1}}, {"ExtraFileName", {"a"}}},
+         "ExtraFileSize: filled in from Installation.ExtraFiles"},
+    };
+    for (const auto& c : cases) {
+        json m = SlideshowManifest();
+        m["Installation"] = c.Installation;
+        m.update(c.Header);
+        test::WriteText(m_dir / "set.json", m.dump());
+        const RunResult r =
+            Tool({"build", (m_dir / "set.json").string(), "--set=" + (m_dir / "set").string(),
+                  std::string("--player=") + QV_PLAYER});
+        EXPECT_EQ(r.ExitCode, 2) << c.Name;
+        EXPECT_NE(r.Err.find(c.Message), std::string::npos) << c.Name << ": " << r.Err;
+        EXPECT_FALSE(std::filesystem::exists(m_dir / "set")) << c.Name;
+    }
+}
+
+TEST_F(ShowTool, InstallationSetHeaderMatchesItsDisks) {
+    tool::WritePng(m_dir / "p.png", TestPicture(8, 8));
+    std::string extra(3000, 'x');
+    test::WriteText(m_dir / "extra.bin", extra);
+    json m = SlideshowManifest();
+    m["SaverFileName"] = "Birds";
+    m["Installation"] = {
+        {"Setup", "Birds Setup.exe"},
+        {"DiskSize", 1000},
+        {"ExtraFiles", json::array({{{"File", "extra.bin"}, {"Name", "birds.dat"}}})}};
+    const std::filesystem::path show = Build(m);
+    const json info = Info(show);
+    EXPECT_EQ(info["ShowDataSize"], std::filesystem::file_size(show));
+    EXPECT_EQ(info["ExtraFileCount"], 1);
+    EXPECT_EQ(info["ExtraFileSize"], json::array({3000}));
+    EXPECT_EQ(info["ExtraFileName"], json::array({"birds.dat"}));
+    const auto size = static_cast<int64_t>(std::filesystem::file_size(show));
+    EXPECT_EQ(info["DiskCount"], (size + 3000 + 999) / 1000);
+
+    test::WriteText(m_dir / "set.json", m.dump());
+    const RunResult r =
+        Tool({"build", (m_dir / "set.json").string(), "--set=" + (m_dir / "set").string(),
+              std::string("--player=") + QV_PLAYER});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    // The disks hold the show and then the extra file, cut at the disk size; the setup
+    // is a link to the player.
+    std::vector<uint8_t> stream;
+    for (int64_t n = 1; n <= info["DiskCount"].get<int64_t>(); ++n) {
+        const auto file =
+            m_dir / "set" /
+            (n == 1 ? std::string("Birds Setup.qdm") : "Birds Setup." + std::to_string(n));
+        const auto bytes = ReadFile(file);
+        EXPECT_EQ(bytes.size(), n < info["DiskCount"] ? 1000u : (size + 3000 - 1) % 1000 + 1);
+        stream.insert(stream.end(), bytes.begin(), bytes.end());
+    }
+    std::vector<uint8_t> expected = ReadFile(show);
+    expected.insert(expected.end(), extra.begin(), extra.end());
+    EXPECT_EQ(stream, expected);
+    EXPECT_EQ(std::filesystem::read_symlink(m_dir / "set" / "Birds Setup.exe"),
+              std::filesystem::absolute(QV_PLAYER));
+}
+
 TEST_F(ShowTool, UsageAndFileErrorsGiveTheirExitCodes) {
     test::WriteText(m_dir / "broken.json", "{\"SaverTitle\": ");
     test::WriteText(m_dir / "ok.json", SlideshowManifest().dump());
