@@ -505,6 +505,28 @@ TEST(Uninstall, RemovesTheSaverAndItsSettingsAndLeavesTheRest) {
     }
 }
 
+TEST(Installer, AFailedSystemIniWriteIsReportedAndTheWizardStays) {
+    TempDir dir;
+    SetSpec spec;
+    ASSERT_EQ(WriteSet(dir, spec).ExitCode, 0);
+    // A folder where system.ini would be written.
+    fs::create_directories(WindowsDir(dir) / "system.ini");
+    const PlayerRun run =
+        RunSetup(dir, "10 click btnInstall\n20 click btnInstall\n30 click btnCancel\n");
+    ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
+    const auto boxes = Events(run.Trace, "msgbox");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0]["text"], "Unable to write to system.ini");
+    EXPECT_EQ(boxes[0]["caption"], "Screen Saver");
+    // The rest of the finish is skipped; the buttons stay disabled, so Cancel does nothing
+    // and the wizard stays until its script ends.
+    EXPECT_TRUE(Events(run.Trace, "spi").empty());
+    EXPECT_TRUE(Events(run.Trace, "winexec").empty());
+    EXPECT_EQ(EventTime(run.Trace, "form-close", {{"result", "ok"}}), -1);
+    EXPECT_NE(EventTime(run.Trace, "form-abandoned", {{"form", "TfrmInst"}}), -1);
+    EXPECT_TRUE(fs::exists(WindowsDir(dir) / "Night Birds.SCR"));
+}
+
 // Every file and folder under a folder, with its size, for before-and-after comparisons.
 std::map<std::string, uintmax_t> Listing(const fs::path& top) {
     std::map<std::string, uintmax_t> out;
