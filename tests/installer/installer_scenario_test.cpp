@@ -444,7 +444,9 @@ TEST(Installer, AnEarlierInstallationEnablesUninstallAndIsReplaced) {
     WriteText(WindowsDir(dir) / "night birds.QDM", "an old show");
     const PlayerRun run = RunSetup(dir, "10 click btnInstall\n20 click btnInstall\n");
     ASSERT_EQ(run.Result.ExitCode, 0) << run.Result.Err;
-    for (const auto& control : Events(run.Trace, "form-show")[0]["controls"]) {
+    const auto shown = Events(run.Trace, "form-show");
+    ASSERT_EQ(shown.size(), 1u);
+    for (const auto& control : shown[0]["controls"]) {
         if (control["name"] == "btnUninstall") {
             EXPECT_TRUE(control["enabled"].get<bool>());
         }
