@@ -2,6 +2,7 @@
 
 #include "clock_command.h"
 #include "extract.h"
+#include "install_set.h"
 #include "platform/files.h"
 #include "show/show_signature.h"
 #include "show_build.h"
@@ -110,7 +111,53 @@ bool HasFlag(const Parsed& p, const char* flag) {
     return false;
 }
 
+// build --set=DIR [--player=PATH]: a whole installation set.
+int BuildSet(const Args& args) {
+    Parsed p = Parse(args, "build");
+    std::string setDir;
+    std::string player;
+    std::erase_if(p.Flags, [&](const std::string& f) {
+        if (f.rfind("--set=", 0) == 0) {
+            setDir = f.substr(6);
+            return true;
+        }
+        if (f.rfind("--player=", 0) == 0) {
+            player = f.substr(9);
+            return true;
+        }
+        return false;
+    });
+    OnlyFlags(p, {}, "build");
+    if (p.Positional.size() != 1 || !p.Output.empty() || setDir.empty()) {
+        throw ToolError(kExitUsage,
+                        "build: usage: quorvex-show build MANIFEST.json --set=DIR [--player=PATH]");
+    }
+    const std::vector<uint8_t> text = ReadBytes(p.Positional[0]);
+    nlohmann::json manifest;
+    try {
+        manifest = nlohmann::json::parse(text.begin(), text.end());
+    } catch (const nlohmann::json::parse_error& e) {
+        throw ManifestError(p.Positional[0] + ": not valid JSON: " + e.what());
+    }
+    const std::filesystem::path baseDir = std::filesystem::path(p.Positional[0]).parent_path();
+    const SetResult set =
+        WriteInstallationSet(manifest, baseDir, setDir,
+                             player.empty() ? DefaultPlayer() : std::filesystem::path(player));
+    for (const std::string& w : set.Warnings) {
+        std::fprintf(stderr, "quorvex-show: warning: %s\n", w.c_str());
+    }
+    for (const auto& file : set.Written) {
+        std::cout << file.string() << "\n";
+    }
+    return 0;
+}
+
 int Build(const Args& args) {
+    for (const std::string& a : args) {
+        if (a.rfind("--set=", 0) == 0) {
+            return BuildSet(args);
+        }
+    }
     const Parsed p = Parse(args, "build");
     OnlyFlags(p, {}, "build");
     if (p.Positional.size() != 1 || p.Output.empty()) {
@@ -124,7 +171,7 @@ int Build(const Args& args) {
         throw ManifestError(p.Positional[0] + ": not valid JSON: " + e.what());
     }
     const std::filesystem::path baseDir = std::filesystem::path(p.Positional[0]).parent_path();
-    const BuildResult result = BuildShow(manifest, baseDir);
+    const BuildResult result = BuildSetShow(manifest, baseDir);
     for (const std::string& w : result.Warnings) {
         std::fprintf(stderr, "quorvex-show: warning: %s\n", w.c_str());
     }
@@ -223,7 +270,11 @@ const Command kCommands[] = {
      "Writes the show file that the manifest describes: header fields by name, the style's\n"
      "\"Parameters\", \"Pictures\" and \"Logo\" (PNG, JPEG or BMP files, relative to the\n"
      "manifest). Warns (exit 0) about every value the player will cut, ignore or refuse;\n"
-     "a mistake in the manifest is an error (exit 2) that names the field.\n"},
+     "a mistake in the manifest is an error (exit 2) that names the field. With --set=DIR\n"
+     "it writes a whole installation set into DIR instead (the manifest's \"Installation\").\n"},
+    {"build", "build MANIFEST.json --set=DIR [--player=PATH]  an installation set", Build,
+     "Writes the setup program, the show's disks and the read-me and licence files of the\n"
+     "manifest's \"Installation\" into DIR.\n"},
     {"info", "info SHOW.qdm [--json|--manifest]  header, parameter block and picture table", Info,
      "Decodes a show file the way the player reads it. --json gives the same as JSON;\n"
      "--manifest a manifest that build turns back into the same show. A file that is no\n"

@@ -30,8 +30,8 @@ const std::set<std::string> kTextFields = {
     "SaverFileName", "SaverTitle", "AboutText",  "ClientText",  "SoundFile", "BannerPlace",
     "BannerText",    "BannerFont", "ClockPlace", "ClockFormat", "ClockFont"};
 const std::set<std::string> kOtherKeys = {
-    "ExtraFileSize", "ExtraFileName", "Parameters", "Pictures", "Logo", "Raw",
-    "RawHeader",     "PictureTable",  "Truncate",   "Info",     "Fit",  "Matte"};
+    "ExtraFileSize", "ExtraFileName", "Parameters", "Pictures", "Logo",  "Raw",         "RawHeader",
+    "PictureTable",  "Truncate",      "Info",       "Fit",      "Matte", "Installation"};
 // What info writes about a picture; build takes such entries (without "File") as comments.
 const std::set<std::string> kPictureInfoKeys = {
     "Index", "Offset", "Width", "Height", "ColorsUsed", "ColorsImportant", "ImageSize", "Problem"};

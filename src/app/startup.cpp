@@ -2,6 +2,7 @@
 
 #include "dialogs/about_box.h"
 #include "dialogs/settings_form.h"
+#include "installer/installer_form.h"
 #include "platform/paths.h"
 #include "saver/saver.h"
 #include "saver/style_registry.h"
@@ -96,6 +97,16 @@ void RunSettings(ShowContext& ctx, Application& app) {
     TfrmAbout about(dialogs);
     settings.SetAboutBox(&about);
     settings.Run();
+}
+
+// The installer role: the wizard as the main form, until it closes.
+void RunInstaller(ShowContext& ctx, Application& app) {
+    DialogContext dialogs(ctx.Os, app);
+    dialogs.Show = ctx.Show;
+    dialogs.Run = ctx.Run;
+    dialogs.RandSeed = ctx.RandSeed;
+    TfrmInst installer(dialogs);
+    installer.Run();
 }
 
 } // namespace
@@ -206,6 +217,7 @@ int RunStartup(ShowContext& ctx) {
     } else if (UpperCase(os.ParamStr(0)).find("SETUP") != std::string::npos) {
         ctx.Run.SaverRole = static_cast<int32_t>(SaverRoleId::Installer);
         TraceRole(ctx, RoleName(SaverRoleId::Installer));
+        RunInstaller(ctx, app);
     } else {
         ctx.Run.SaverRole = static_cast<int32_t>(SaverRoleId::Settings);
         TraceRole(ctx, RoleName(SaverRoleId::Settings));

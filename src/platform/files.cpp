@@ -158,6 +158,33 @@ bool FileSystem::FileExists(std::string_view name) const {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+uint32_t FileSystem::GetShortPathName(std::string_view longPath, std::string* out,
+                                      uint32_t bufferChars) const {
+    out->clear();
+    const std::string shortPath = m_paths.GetShortPathName(longPath);
+    if (shortPath.empty()) {
+        return 0;
+    }
+    const auto length = static_cast<uint32_t>(shortPath.size());
+    if (length + 1 > bufferChars) {
+        return length + 1;
+    }
+    *out = shortPath;
+    return length;
+}
+
+bool FileSystem::MarkExecutable(std::string_view name) {
+    const auto path = m_paths.Resolve(name);
+    struct stat st {};
+    if (path.empty() || ::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return false;
+    }
+    const mode_t mode = st.st_mode & 07777;
+    const mode_t exec = ((mode & S_IRUSR) ? S_IXUSR : 0) | ((mode & S_IRGRP) ? S_IXGRP : 0) |
+                        ((mode & S_IROTH) ? S_IXOTH : 0);
+    return ::chmod(path.c_str(), mode | exec) == 0;
+}
+
 } // namespace qv
 
 namespace qv {

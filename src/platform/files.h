@@ -43,6 +43,14 @@ public:
     bool CloseHandle(HFILE file);
     bool DeleteFile(std::string_view name);
     bool FileExists(std::string_view name) const;
+    // GetShortPathNameA with a buffer of bufferChars characters (the terminating zero
+    // included): the length of the short path placed in *out, or, when it does not fit,
+    // the buffer size it needs (and *out is left empty); 0 when the path names nothing.
+    uint32_t GetShortPathName(std::string_view longPath, std::string* out,
+                              uint32_t bufferChars) const;
+    // Lets the file be run as a program (a saver copied into place must start): the read
+    // permissions gain their execute bits. False when the file is not a regular file.
+    bool MarkExecutable(std::string_view name);
 
     const PathMap& Paths() const { return m_paths; }
 

@@ -74,6 +74,8 @@ struct Control {
     // Image: the picture (Xrgb32), empty for none; with AutoSize the control takes its size.
     Surface Picture;
     bool AutoSize = false;
+    // Label: lines longer than the label's width break between words.
+    bool WordWrap = false;
     std::vector<std::string> Lines; // memo
 
     // Events, run from the form's window procedure (never from inside the host's input

@@ -71,7 +71,8 @@ public:
     virtual int MessageBoxAnswer(std::string_view text, std::string_view caption,
                                  uint32_t flags) = 0;
     virtual PasswordAnswer PasswordPrompt() = 0;
-    // Runs a command for real; false when this host does not run commands.
+    // Opens what a WinExec command line stands for; the platform passes only the display
+    // settings command (kDisplaySettingsCommand). False when this host does not run it.
     virtual bool RunCommand(std::string_view /*commandLine*/) { return false; }
 
     // Forms (platform/forms.h): the host's realisation of a form, made when the form is

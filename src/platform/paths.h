@@ -37,12 +37,29 @@ public:
     std::string GetWindowsDirectory() const { return ToWindows(WindowsDir()); }
     std::string GetSystemDirectory() const { return ToWindows(SystemDir()); }
 
+    // GetShortPathNameA: the path of an existing file or directory with every component in
+    // its short form, as "Z:\HOME\USER\LOCAL~1\...". Empty when nothing exists at the path, or
+    // when the short form would not resolve back to the same file.
+    std::string GetShortPathName(std::string_view windowsPath) const;
+
     // Creates the root's folders if they are missing; false when that fails.
     bool EnsureDirectories() const;
 
 private:
     std::filesystem::path m_root;
 };
+
+// Whether a name is already a valid short name: one to eight characters, optionally a dot
+// and one to three more, none of them a space, a second dot or a character that short
+// names do not allow. Such a name is its own short form.
+bool IsShortName(std::string_view name);
+
+// The short alias of a name that is not a valid short name, given its rank (1, 2, ...)
+// among the names of its directory that share the same alias stem: the name upper-cased,
+// leading dots, spaces and inner dots dropped, other disallowed characters made '_', the
+// stem cut so that stem, '~' and the rank fill at most eight characters, then the first
+// three characters of the last extension ("Long Saver.scr" with rank 1: "LONGSA~1.SCR").
+std::string ShortAlias(std::string_view name, int rank);
 
 // The default platform root: $XDG_DATA_HOME/quorvex, else $HOME/.local/share/quorvex.
 std::filesystem::path DefaultPlatformRoot();

@@ -1,6 +1,7 @@
 #include "platform/user.h"
 
 #include "platform/clock.h"
+#include "platform/desktop_settings.h"
 #include "platform/host.h"
 #include "platform/paths.h"
 #include "platform/trace.h"
@@ -650,7 +651,10 @@ PasswordAnswer WindowManager::AskPassword(HWND /*owner*/) {
 }
 
 uint32_t WindowManager::WinExec(std::string_view commandLine, int show) {
-    const bool ran = m_host.RunCommand(commandLine);
+    // Command lines come from a show's data: only the display settings are ever opened,
+    // and only by a host that can; anything else is recorded and nothing more.
+    const bool known = commandLine == kDisplaySettingsCommand;
+    const bool ran = known && m_host.RunCommand(commandLine);
     m_trace.Emit("winexec", {{"command", std::string(commandLine)}, {"show", show}, {"ran", ran}});
     return 33; // WinExec reports success with a value above 31.
 }

@@ -143,7 +143,8 @@ public:
     int MessageBox(HWND owner, std::string_view text, std::string_view caption, uint32_t flags);
     // The system password dialog of the password component.
     PasswordAnswer AskPassword(HWND owner);
-    // WinExec: traced; run for real only by a host that can.
+    // WinExec: traced; only the display settings command is ever run, and only by a host
+    // that can (the window host opens the desktop's screen-saver settings).
     uint32_t WinExec(std::string_view commandLine, int show);
 
     static constexpr HWND kDesktopWindow = 1;

@@ -1,3 +1,4 @@
+#include "platform/desktop_settings.h"
 #include "platform/paths.h"
 #include "test_support.h"
 
@@ -106,6 +107,71 @@ TEST_F(PathMapTest, NamesNoFileSystemTakesAreRefusedAtOnce) {
     for (const auto& c : cases) {
         EXPECT_EQ(m_paths.Resolve(c.Name).empty(), c.Refused) << c.Name.substr(0, 40);
     }
+}
+
+TEST(ShortNames, ValidNamesAreTheirOwnAndOthersGetAnAlias) {
+    const struct {
+        const char* Name;
+        bool Short;
+        const char* Alias; // with rank 1
+    } cases[] = {
+        {"README.TXT", true, nullptr},
+        {"readme.txt", true, nullptr},
+        {"A", true, nullptr},
+        {"Long Saver.scr", false, "LONGSA~1.SCR"},
+        {".local", false, "LOCAL~1"},
+        {"my.show.data", false, "MYSHOW~1.DAT"},
+        {"ABCDEFGHI", false, "ABCDEF~1"},
+        {"a+b.scr", false, "A_B~1.SCR"},
+        {"x.html", false, "X~1.HTM"},
+        {"...", false, "_~1"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsShortName(c.Name), c.Short) << c.Name;
+        if (c.Alias) {
+            EXPECT_EQ(ShortAlias(c.Name, 1), c.Alias) << c.Name;
+        }
+    }
+    // A larger rank takes room from the stem, so the alias keeps to eight characters.
+    EXPECT_EQ(ShortAlias("Long Saver.scr", 12), "LONGS~12.SCR");
+}
+
+TEST_F(PathMapTest, ShortPathsLeadBackToTheSameFile) {
+    fs::create_directories(m_dir / "tmp" / "Program Files");
+    test::WriteText(m_dir / "tmp" / "Program Files" / "Long Saver One.scr", "1");
+    test::WriteText(m_dir / "tmp" / "Program Files" / "Long Saver Two.scr", "2");
+    const std::string one = m_paths.GetShortPathName(Win("tmp\\program files\\long saver one.scr"));
+    const std::string two = m_paths.GetShortPathName(Win("tmp\\Program Files\\Long Saver Two.scr"));
+    // Names sharing a stem are told apart by their rank in name order.
+    EXPECT_EQ(one.substr(one.size() - 22), "\\PROGRA~1\\LONGSA~1.SCR");
+    EXPECT_EQ(two.substr(two.size() - 13), "\\LONGSA~2.SCR");
+    EXPECT_EQ(m_paths.Resolve(one), m_dir / "tmp" / "Program Files" / "Long Saver One.scr");
+    EXPECT_EQ(m_paths.Resolve(UpperCase(two)),
+              m_dir / "tmp" / "Program Files" / "Long Saver Two.scr");
+    // Nothing there: no short form.
+    EXPECT_EQ(m_paths.GetShortPathName(Win("tmp\\nothing here.scr")), "");
+    // A real file bearing an alias's name wins over the alias, so the long name has no
+    // short form that would lead back to it.
+    test::WriteText(m_dir / "tmp" / "Program Files" / "LONGSA~1.SCR", "other");
+    EXPECT_EQ(m_paths.GetShortPathName(Win("tmp\\program files\\long saver one.scr")), "");
+}
+
+TEST(DesktopSettings, OnlyAnExecutableInAnAbsoluteSearchFolderIsFound) {
+    test::TempDir dir;
+    fs::create_directories(dir / "a");
+    fs::create_directories(dir / "b");
+    test::WriteText(dir / "a" / "tool", "not executable");
+    test::WriteText(dir / "b" / "tool", "#!/bin/sh\n");
+    fs::permissions(dir / "b" / "tool", fs::perms::owner_all);
+    const std::string a = (dir / "a").string();
+    const std::string b = (dir / "b").string();
+    EXPECT_EQ(FindOnSearchPath("tool", a + ":" + b), (dir / "b" / "tool").string());
+    EXPECT_EQ(FindOnSearchPath("tool", a), "");
+    // Empty and relative entries (the current folder) are never searched, nor are names
+    // with a slash taken as paths.
+    EXPECT_EQ(FindOnSearchPath("tool", "::b:."), "");
+    EXPECT_EQ(FindOnSearchPath("b/tool", dir.Path().string()), "");
+    EXPECT_EQ(FindOnSearchPath("", b), "");
 }
 
 TEST(PathMap, ToWindowsUsesDriveZAndBackslashes) {

@@ -1,4 +1,5 @@
 #include "headless_fixture.h"
+#include "platform/desktop_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -307,6 +308,47 @@ TEST_F(UserTest, SystemStateCursorAndPromptsAreKeptAndTraced) {
     ASSERT_FALSE(created.empty());
     EXPECT_EQ(created.back()["class"], "TestWindow");
     EXPECT_EQ(created.back()["rect"], (nlohmann::json{0, 0, 100, 80}));
+}
+
+// A host that would run whatever it is given, to show what the platform hands it.
+class RunningHost : public HeadlessHost {
+public:
+    using HeadlessHost::HeadlessHost;
+    std::vector<std::string> Ran;
+    bool RunCommand(std::string_view commandLine) override {
+        Ran.emplace_back(commandLine);
+        return true;
+    }
+};
+
+TEST(WinExec, OnlyTheDisplaySettingsCommandReachesTheHost) {
+    test::TempDir dir;
+    const std::vector<std::string> words = {"quorvex", "--display=headless",
+                                            "--root=" + (dir / "root").string(),
+                                            "--trace=" + (dir / "trace.jsonl").string()};
+    std::vector<const char*> argv;
+    for (const std::string& w : words) {
+        argv.push_back(w.c_str());
+    }
+    HostOptions options = ParseHostOptions(static_cast<int>(argv.size()), argv.data());
+    auto host = std::make_unique<RunningHost>(options);
+    RunningHost* running = host.get();
+    {
+        Platform os(std::move(options), std::move(host));
+        for (const char* command :
+             {"rm -rf /", "rundll32.exe shell32.dll,Control_RunDLL desk.cpl,,1 ; rm x",
+              "RUNDLL32.EXE shell32.dll,Control_RunDLL desk.cpl,,1",
+              "rundll32.exe shell32.dll,Control_RunDLL desk.cpl,,1"}) {
+            EXPECT_GT(os.User().WinExec(command, 1), 31u);
+        }
+        EXPECT_EQ(running->Ran, std::vector<std::string>{std::string(kDisplaySettingsCommand)});
+    }
+    const auto traced = test::Events(test::ReadTrace(dir / "trace.jsonl"), "winexec");
+    ASSERT_EQ(traced.size(), 4u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_FALSE(traced[i]["ran"].get<bool>());
+    }
+    EXPECT_TRUE(traced[3]["ran"].get<bool>());
 }
 
 } // namespace

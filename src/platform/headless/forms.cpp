@@ -320,7 +320,30 @@ void HeadlessFormView::PaintControl(int32_t index, HDC wdc) {
     case ControlKind::Label: {
         Fill(s, r, kFace);
         int32_t y = 0;
+        std::vector<std::string> lines;
         for (const std::string& line : SplitLines(c.Caption)) {
+            if (!c.WordWrap || pen.Width(line) <= size.Width) {
+                lines.push_back(line);
+                continue;
+            }
+            // Words go on a line while they fit; a word wider than the label stands alone.
+            std::string current;
+            size_t pos = 0;
+            while (pos < line.size()) {
+                const size_t end = std::min(line.find(' ', pos), line.size());
+                const std::string word = line.substr(pos, end - pos);
+                const std::string joined = current.empty() ? word : current + " " + word;
+                if (!current.empty() && pen.Width(joined) > size.Width) {
+                    lines.push_back(current);
+                    current = word;
+                } else {
+                    current = joined;
+                }
+                pos = end + 1;
+            }
+            lines.push_back(current);
+        }
+        for (const std::string& line : lines) {
             const int32_t x =
                 c.TextAlignment == TextAlign::Centre ? (size.Width - pen.Width(line)) / 2 : 0;
             pen.Draw(s, x, y, line, enabled ? kDark : kShadow);

@@ -218,6 +218,7 @@ void QtFormView::Update(int32_t index) {
         QString text = ToQt(c.Caption);
         text.replace("\r\n", "\n").replace('\r', '\n');
         label->setText(text);
+        label->setWordWrap(c.WordWrap);
         label->setAlignment(
             (c.TextAlignment == TextAlign::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
             Qt::AlignTop);

@@ -1,5 +1,6 @@
 #include "platform/qt/qt_host.h"
 
+#include "platform/desktop_settings.h"
 #include "platform/error.h"
 #include "platform/platform.h"
 #include "platform/qt/surface_window.h"
@@ -682,6 +683,10 @@ PasswordAnswer QtHost::PasswordPrompt() {
     // The player's password check asks the password component, whose prompt is AskPassword;
     // a verdict without a typed password is never given here.
     return PasswordAnswer::Cancel;
+}
+
+bool QtHost::RunCommand(std::string_view commandLine) {
+    return commandLine == kDisplaySettingsCommand && OpenScreenSaverSettings();
 }
 
 QWindow* QtHost::NativeWindow(HWND wnd) const {

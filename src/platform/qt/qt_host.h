@@ -69,6 +69,8 @@ public:
     std::optional<Rect> ForeignWindow(HWND wnd) override;
     int MessageBoxAnswer(std::string_view text, std::string_view caption, uint32_t flags) override;
     PasswordAnswer PasswordPrompt() override;
+    // The display settings: the desktop's screen-saver settings program, when it is there.
+    bool RunCommand(std::string_view commandLine) override;
     std::unique_ptr<FormView> CreateFormView(Form& form) override;
 
     // Forms (qt/forms.cpp): their windows are Qt dialogs, not surface windows.
