@@ -92,8 +92,7 @@ int RunStartup(ShowContext& ctx) {
     ctx.Run.SaverRole = static_cast<int32_t>(SaverRoleId::None);
     LoadShow(ctx);
     if (ctx.Run.ShowFile < 0) {
-        os.Trace().Emit("no-show",
-                        {{"file", ShowFileName(os.ParamStr(0), os.ParamStr(1), os.ParamStr(2))}});
+        os.Trace().Emit("no-show", {{"file", ShowFileNameOf(os)}});
         app.Restore();
         return 0;
     }

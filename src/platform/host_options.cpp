@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <filesystem>
 
 namespace qv {
 namespace {
@@ -241,6 +242,14 @@ HostOptions ParseHostOptions(int argc, const char* const* argv) {
             o.TraceFile = need();
         } else if (name == "--locale") {
             o.Locale = need();
+        } else if (name == "--show") {
+            // Relative names are taken from the directory the program was started in.
+            std::error_code ec;
+            const std::filesystem::path show = std::filesystem::absolute(need(), ec);
+            if (ec) {
+                Bad(name, "cannot make '" + value + "' an absolute path");
+            }
+            o.Show = show.lexically_normal().string();
         } else {
             throw UsageError("unknown option " + name + " (see --help)");
         }
@@ -264,6 +273,8 @@ std::string HostOptionsUsage(const std::string& program) {
            "\n"
            "Host options:\n"
            "  --help, --version          this text, the version\n"
+           "  --show=FILE                the show file to play, in place of the one beside\n"
+           "                             the executable (a relative FILE: from here)\n"
            "  --display=window|headless  host (default: window when a display is available)\n"
            "  --windowed[=WxH]           window host: a normal window instead of full screen\n"
            "  --size=WxH                 headless screen size (default 1024x768)\n"
