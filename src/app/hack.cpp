@@ -143,7 +143,9 @@ int RunHack(ShowContext& ctx) {
     // The hack plays the full-screen run; it takes no running-saver marker, so that one
     // hack per monitor can run.
     ctx.Run.SaverRole = static_cast<int32_t>(SaverRoleId::FullScreen);
-    os.Trace().Emit("role", {{"SaverRole", ctx.Run.SaverRole}, {"role", "hosted"}});
+    os.Trace().Emit(
+        "role",
+        {{"SaverRole", ctx.Run.SaverRole}, {"role", "hosted"}, {"show", ShowFileNameOf(os)}});
     const std::optional<uint32_t> host = ParseHackWindowId(os.ParamStr(2));
     if (!host || !os.User().IsWindow(*host)) {
         std::fprintf(stderr, "quorvex-xscreensaver: window %s cannot be drawn on\n",
