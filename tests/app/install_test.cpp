@@ -103,6 +103,36 @@ TEST(Signals, TermAndIntEndTheSaverRolesWithTheirTeardown) {
     }
 }
 
+// The hack's own arguments: what it cannot use is a usage error that says what is wrong,
+// never a run that ends at once and is started again and again.
+TEST(Hack, BadArgumentsAreUsageErrorsThatNameTheProblem) {
+    const struct {
+        std::vector<std::string> Args;
+        const char* Says;
+    } cases[] = {
+        {{"-window-id", "0xZZ"}, "0xZZ"},          {{"-window-id", "0"}, "no window ID"},
+        {{"-window-id"}, "needs a value"},         {{"-fps"}, "no window to draw on"},
+        {{"-root", "-nosuch"}, "-nosuch"},         {{"-root", "stray"}, "stray"},
+        {{"--window-id=12", "--show="}, "--show"},
+    };
+    for (const auto& c : cases) {
+        test::TempDir dir;
+        std::vector<std::string> args = {"--display=headless"};
+        args.insert(args.end(), c.Args.begin(), c.Args.end());
+        const auto r = test::Run(QV_HACK, args, dir.Path());
+        EXPECT_EQ(r.ExitCode, 2) << c.Says << r.Err;
+        EXPECT_NE(r.Err.find(c.Says), std::string::npos) << r.Err;
+    }
+    // A show that is not there is said so, with exit code 1.
+    test::TempDir dir;
+    const auto r = test::Run(
+        QV_HACK,
+        {"-window-id", "1234", "--display=headless", "--show=" + (dir / "missing.qdm").string()},
+        dir.Path());
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_NE(r.Err.find("missing.qdm"), std::string::npos) << r.Err;
+}
+
 bool Runs(const std::string& command) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
 }
