@@ -97,15 +97,18 @@ void Platform::TakeTerminationSignal() {
     if (!m_watchSignals) {
         return;
     }
-    const int signal = TerminationSignals::Take();
-    if (signal == 0) {
-        return;
+    if (const int signal = TerminationSignals::Take(); signal != 0) {
+        m_trace.Emit("signal", {{"signal", signal}});
+        TerminationSignals::SetPending(true);
+        if (!m_onTermination) {
+            m_user->PostQuitMessage(0);
+        }
     }
-    m_trace.Emit("signal", {{"signal", signal}});
-    if (m_onTermination) {
+    // A request that came before the run set its handler (while the show was loading) is
+    // handed to it at its first round.
+    if (m_onTermination && TerminationSignals::Pending()) {
+        TerminationSignals::SetPending(false);
         m_onTermination();
-    } else {
-        m_user->PostQuitMessage(0);
     }
 }
 

@@ -11,6 +11,7 @@ namespace {
 
 int g_pipe[2] = {-1, -1};
 std::atomic<int> g_lastSignal{0};
+bool g_pending = false;
 
 void OnSignal(int signal) {
     const int saved = errno;
@@ -56,6 +57,14 @@ int TerminationSignals::Take() {
         any = true;
     }
     return any ? g_lastSignal.load(std::memory_order_relaxed) : 0;
+}
+
+bool TerminationSignals::Pending() {
+    return g_pending;
+}
+
+void TerminationSignals::SetPending(bool pending) {
+    g_pending = pending;
 }
 
 } // namespace qv

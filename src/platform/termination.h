@@ -14,6 +14,9 @@ public:
     static int WakeFd();
     // The signal that came since the last call (draining the pipe), or 0 for none.
     static int Take();
+    // A request that came and that no termination handler has taken yet.
+    static bool Pending();
+    static void SetPending(bool pending);
 };
 
 } // namespace qv
