@@ -26,6 +26,8 @@ int main(int argc, char** argv) {
         }
         auto host = CreateHost(options);
         Platform os(std::move(options), std::move(host));
+        // A daemon ends a saver with SIGTERM: the run then ends as for the user.
+        os.WatchTerminationSignals();
         // Sound is heard only where a person watches in real time; elsewhere the media
         // follow the clock, frame for frame.
         const bool audible = os.Host().Capabilities().LiveDisplay && !os.Clock().IsVirtual();

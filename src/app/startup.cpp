@@ -161,7 +161,7 @@ int RunStartup(ShowContext& ctx) {
 
     ctx.Run.SaverRole = static_cast<int32_t>(SaverRoleId::None);
     LoadShow(ctx);
-    const std::string showFile = ShowFileName(os.ParamStr(0), os.ParamStr(1), os.ParamStr(2));
+    const std::string showFile = ShowFileNameOf(os);
     if (ctx.Run.ShowFile < 0) {
         SayWhy(os, "no-show", NoShowReason(os, showFile), {{"file", showFile}});
         app.Restore();

@@ -51,6 +51,9 @@ public:
     // arrives (left for the next round to deliver) or the tick count reaches untilTick,
     // whichever comes first. The default returns at once.
     virtual void WaitForInput(uint32_t /*untilTick*/) {}
+    // A file descriptor whose readability ends WaitForInput as input does (the termination
+    // signals' pipe). The host only wakes on it; the platform reads it.
+    virtual void WatchWakeFd(int /*fd*/) {}
 
     // Window life, for hosts that mirror windows.
     virtual void WindowCreated(HWND /*wnd*/) {}

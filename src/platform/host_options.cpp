@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <filesystem>
 
 namespace qv {
 namespace {
@@ -254,6 +255,14 @@ HostOptions ParseHostOptions(int argc, const char* const* argv) {
                               "': there are the tables en_US and de_DE, C, POSIX and the "
                               "locales installed on this system (locale -a lists them)");
             }
+        } else if (name == "--show") {
+            // Relative names are taken from the directory the program was started in.
+            std::error_code ec;
+            const std::filesystem::path show = std::filesystem::absolute(need(), ec);
+            if (ec) {
+                Bad(name, "cannot make '" + value + "' an absolute path");
+            }
+            o.Show = show.lexically_normal().string();
         } else {
             throw UsageError("unknown option " + name + " (see --help)");
         }
@@ -304,6 +313,8 @@ std::string HostOptionsUsage(const std::string& program) {
            "\n"
            "Host options (* = headless host only; the window host ignores them):\n"
            "  --help, --version          this text, the version\n"
+           "  --show=FILE                the show file to play, in place of the one beside\n"
+           "                             the executable (a relative FILE: from here)\n"
            "  --display=window|headless  host (default: window when a display is available)\n"
            "  --windowed[=WxH]           window host: a normal window instead of full screen\n"
            "                             (at most the size of the screen)\n"

@@ -38,6 +38,9 @@ struct HostOptions {
     std::string Root;
     std::string TraceFile;
     std::string Locale;
+    // --show: the show file (made absolute from the current directory), in place of the one
+    // derived from the executable's path; empty = that rule.
+    std::string Show;
 
     // The arguments left for the roles: argv[0] first.
     std::vector<std::string> Args;

@@ -1,6 +1,7 @@
 #include "platform/platform.h"
 
 #include "platform/error.h"
+#include "platform/termination.h"
 
 #include <unistd.h>
 
@@ -51,7 +52,10 @@ Platform::Platform(HostOptions options, std::unique_ptr<qv::Host> host)
     m_user = std::make_unique<WindowManager>(*m_host, m_clock, m_trace, m_paths.Root());
     m_gdi = std::make_unique<qv::Gdi>(*m_user, *m_host);
     m_media = std::make_unique<MediaDevices>(*m_user, m_clock, m_trace, m_paths);
-    m_user->SetRoundHook([this] { m_media->Poll(); });
+    m_user->SetRoundHook([this] {
+        TakeTerminationSignal();
+        m_media->Poll();
+    });
     m_libraries = std::make_unique<qv::Libraries>(*this);
     m_args = m_options.Args;
     m_args[0] = ExecutableWindowsPath(m_args[0]);
@@ -79,6 +83,32 @@ void Platform::WaitForMessage(uint32_t untilTick) {
     }
     if (static_cast<int32_t>(until - now) > 0) {
         m_host->WaitForInput(until);
+    }
+}
+
+void Platform::WatchTerminationSignals() {
+    if (TerminationSignals::Install()) {
+        m_watchSignals = true;
+        m_host->WatchWakeFd(TerminationSignals::WakeFd());
+    }
+}
+
+void Platform::TakeTerminationSignal() {
+    if (!m_watchSignals) {
+        return;
+    }
+    if (const int signal = TerminationSignals::Take(); signal != 0) {
+        m_trace.Emit("signal", {{"signal", signal}});
+        TerminationSignals::SetPending(true);
+        if (!m_onTermination) {
+            m_user->PostQuitMessage(0);
+        }
+    }
+    // A request that came before the run set its handler (while the show was loading) is
+    // handed to it at its first round.
+    if (m_onTermination && TerminationSignals::Pending()) {
+        TerminationSignals::SetPending(false);
+        m_onTermination();
     }
 }
 

@@ -13,6 +13,7 @@
 #include "platform/trace.h"
 #include "platform/user.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,7 +60,18 @@ public:
     // after it, as ever.
     void WaitForMessage(uint32_t untilTick);
 
+    // SIGTERM and SIGINT end the program as the user would: once asked for, a signal that
+    // arrives wakes the host's wait and, in the next round of messages, is traced ("signal")
+    // and handed to the termination handler, or without one ends the message loop
+    // (PostQuitMessage(0)).
+    void WatchTerminationSignals();
+    void SetTerminationHandler(std::function<void()> handler) {
+        m_onTermination = std::move(handler);
+    }
+
 private:
+    void TakeTerminationSignal();
+
     HostOptions m_options;
     PathMap m_paths;
     qv::Trace m_trace;
@@ -73,6 +85,8 @@ private:
     std::unique_ptr<MediaDevices> m_media;
     std::unique_ptr<qv::Libraries> m_libraries;
     std::vector<std::string> m_args;
+    bool m_watchSignals = false;
+    std::function<void()> m_onTermination;
 };
 
 // The Windows path of the running executable as it was started: argv[0] made absolute

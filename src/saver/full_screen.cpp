@@ -25,8 +25,13 @@ namespace {
 // saver has stopped, and the arrow cursor comes back, in this order.
 class FullScreenTeardown {
 public:
-    explicit FullScreenTeardown(Player& player) : m_player(player) {}
+    explicit FullScreenTeardown(Player& player) : m_player(player) {
+        // A request to end (SIGTERM, SIGINT) stops the run as the user would.
+        Player* p = &player;
+        player.Os.SetTerminationHandler([p] { p->StopRequested = true; });
+    }
     ~FullScreenTeardown() {
+        m_player.Os.SetTerminationHandler({});
         WindowManager& user = m_player.Os.User();
         // The media player goes before the saver window; it closes a device still open.
         try {
@@ -59,7 +64,41 @@ private:
     bool m_saverRunning = false;
 };
 
+void RunFullScreenIn(Player& player, SaverWindowKind kind) {
+    WindowManager& user = player.Os.User();
+    player.SaverWindow = std::make_unique<TScreenSaverWindow>(player, kind);
+    FullScreenTeardown teardown(player);
+    try {
+        player.Run.SaverWnd = player.SaverWindow->CreateWnd();
+        user.SystemParametersInfo(SPI_SETSCREENSAVERRUNNING, 1);
+        teardown.SaverRunning();
+        player.MouseStartSet = false;
+        player.Run.IsPreview = 0;
+        Rect host;
+        if (user.GetWindowRect(player.Run.HostWnd, &host)) {
+            player.Run.ScreenW = host.Width();
+            player.Run.ScreenH = host.Height();
+        }
+        player.Run.FreeTop = 0;
+        player.Run.FreeBottom = player.Run.ScreenH;
+        LoadShow(player);
+        LoadSettings(player);
+        player.StopRequested = false;
+        CreateMediaPlayer(player, player.Media);
+        user.SetScreenCursor(Cursor::None);
+        user.SetWindowCursor(player.Run.SaverWnd, Cursor::None);
+        user.ProcessMessages();
+        RunDispatcher(player);
+    } catch (...) {
+        StopOnException(player);
+    }
+}
+
 } // namespace
+
+void RunHosted(Player& player) {
+    RunFullScreenIn(player, SaverWindowKind::Hosted);
+}
 
 void RunFullScreen(Player& player) {
     WindowManager& user = player.Os.User();

@@ -26,6 +26,9 @@ void RunPreview(Player& player) {
     player.Run.HostWnd = host;
 
     player.SaverWindow = std::make_unique<TScreenSaverWindow>(player, SaverWindowKind::Preview);
+    // A request to end (SIGTERM, SIGINT) stops the preview as its host window's going would.
+    Player* p = &player;
+    os.SetTerminationHandler([p] { p->StopRequested = true; });
     try {
         player.Run.SaverWnd = player.SaverWindow->CreateWnd();
         Rect rect;
@@ -42,6 +45,7 @@ void RunPreview(Player& player) {
     } catch (...) {
         StopOnException(player);
     }
+    os.SetTerminationHandler({});
     // The media player goes before the saver window; it closes a device still open.
     try {
         player.Media.MediaPlayer.reset();

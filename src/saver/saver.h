@@ -10,6 +10,12 @@ namespace qv {
 // ended and the arrow cursor back.
 void RunFullScreen(Player& player);
 
+// The full-screen run inside the foreign window HostWnd (set by the caller), at that
+// window's size: captions, sound, the system told that a saver runs and the cursor hidden,
+// as in the full-screen run, but no running-saver caption and no reaction to the mouse. It
+// ends when the window goes or the program is asked to end, with the full-screen teardown.
+void RunHosted(Player& player);
+
 // The preview run inside the host window named by argument 2 (decimal). Without a
 // handle, or with one that is not a number, nothing is shown.
 void RunPreview(Player& player);

@@ -93,10 +93,14 @@ LRESULT TScreenSaverWindow::WndProc(HWND wnd, uint32_t message, WPARAM wParam, L
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
-        PasswordCheck(m_player);
+        if (m_kind != SaverWindowKind::Hosted) {
+            PasswordCheck(m_player);
+        }
         return 0;
     case WM_MOUSEMOVE:
-        MouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        if (m_kind != SaverWindowKind::Hosted) {
+            MouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        }
         return 0;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
@@ -114,9 +118,9 @@ LRESULT TScreenSaverWindow::WndProc(HWND wnd, uint32_t message, WPARAM wParam, L
 
 LRESULT TScreenSaverWindow::DefaultHandler(HWND wnd, uint32_t message, WPARAM wParam,
                                            LPARAM lParam) {
-    if (m_kind == SaverWindowKind::Preview &&
+    if (m_kind != SaverWindowKind::FullScreen &&
         (message == WM_DESTROY || message == WM_CLOSE || message == WM_QUIT)) {
-        // The preview ends when its window goes.
+        // A preview or hosted run ends when its window goes.
         m_player.StopRequested = true;
     }
     return m_player.Os.User().DefWindowProc(wnd, message, wParam, lParam);

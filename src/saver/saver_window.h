@@ -8,7 +8,10 @@ namespace qv {
 
 struct Player;
 
-enum class SaverWindowKind : uint8_t { FullScreen, Preview };
+// Hosted: the full-size show inside a window another program owns (the xscreensaver hack):
+// a disabled child filling HostWnd like the preview's, without the running-saver caption,
+// and deaf to the mouse (the owner of the window decides when the run ends).
+enum class SaverWindowKind : uint8_t { FullScreen, Preview, Hosted };
 
 // The saver window class ("Tss_screen"): full screen, borderless and topmost with the
 // caption that marks a running saver, or a disabled child filling the preview's host

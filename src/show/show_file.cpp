@@ -37,6 +37,14 @@ std::string ShowFileName(const std::string& arg0, const std::string& arg1,
     return stem + "QDM";
 }
 
+std::string ShowFileNameOf(const Platform& os) {
+    const std::string& chosen = os.Options().Show;
+    if (!chosen.empty() && UpperCase(os.ParamStr(1)) != "/DEMO") {
+        return UpperCase(PathMap::ToWindows(chosen));
+    }
+    return ShowFileName(os.ParamStr(0), os.ParamStr(1), os.ParamStr(2));
+}
+
 void ComputeShowNames(const std::string& fileName, ShowRecord& show) {
     // The platform takes "/" as a separator too, so a show named with forward slashes
     // (a /DEMO argument typed in a POSIX shell) still has its directory.
@@ -102,8 +110,7 @@ void ReadShowHeader(ShowReader& r, ShowRecord& s) {
 
 void LoadShow(ShowContext& ctx) {
     SeedRandom(ctx);
-    const std::string name =
-        ShowFileName(ctx.Os.ParamStr(0), ctx.Os.ParamStr(1), ctx.Os.ParamStr(2));
+    const std::string name = ShowFileNameOf(ctx.Os);
     FileSystem& files = ctx.Os.Files();
     HFILE file = files.CreateFile(name, FileAccess::ReadWrite, FileCreation::OpenExisting);
     if (file < 0) {

@@ -12,6 +12,11 @@ namespace qv {
 // under "/DEMO" it is argument 2, upper-cased, as it stands.
 std::string ShowFileName(const std::string& arg0, const std::string& arg1, const std::string& arg2);
 
+// The show file this run plays: under "/DEMO" argument 2 as above; otherwise the --show
+// file when one was given (as a Windows path, upper-cased like the derived name); else the
+// name derived from the executable's path.
+std::string ShowFileNameOf(const Platform& os);
+
 // ShowDir and ShowBaseName from the show file's name: the directory up to and including
 // the last separator ("\\" or "/"), and the name after it up to the first ".QDM".
 void ComputeShowNames(const std::string& fileName, ShowRecord& show);

@@ -112,6 +112,68 @@ TEST(Startup, RoleFromCommandLineAndExecutablePath) {
     }
 }
 
+// --show names the show for every role in place of the one beside the executable; a
+// relative name is taken from the current directory, and /DEMO keeps its own argument 2.
+TEST(Startup, ShowOptionChoosesTheShowInEveryRole) {
+    const struct {
+        std::vector<std::string> Args;
+        const char* Role;                 // nullptr: the show is not found
+        const char* NoShowFile = nullptr; // the name the no-show event reports
+    } cases[] = {
+        {{"/s", "--show=shows/Other.qdm"}, "full-screen"},
+        {{"/p", "1234", "--show=shows/Other.qdm"}, "preview"},
+        {{"--show=shows/Other.qdm"}, "settings"},
+        {{"/c", "--show="}, nullptr}, // a usage error, below
+        {{"/s", "--show=shows/missing.qdm"}, nullptr, "SHOWS\\MISSING.QDM"},
+        {{"/DEMO", "demo.dat", "--show=shows/missing.qdm"}, "full-screen"},
+        {{"/DEMO", "missing.dat", "--show=shows/Other.qdm"}, nullptr, "MISSING.DAT"},
+    };
+    for (const auto& c : cases) {
+        test::TempDir dir;
+        // The executable lives elsewhere, with a show of its own beside it.
+        const fs::path exe = LinkPlayer(dir / "bin" / "saver.scr");
+        ShowRecord beside;
+        beside.SaverTitle = "Beside";
+        ShowWriter w;
+        WriteShowHeader(w, beside);
+        test::WriteFile(dir / "bin" / "saver.qdm", w.Bytes());
+        ShowRecord other;
+        other.SaverTitle = "Other";
+        ShowWriter o2;
+        WriteShowHeader(o2, other);
+        fs::create_directories(dir / "work" / "shows");
+        test::WriteFile(dir / "work" / "shows" / "other.qdm", o2.Bytes());
+        WriteShow(dir / "work" / "demo.dat");
+        std::string label;
+        for (const auto& a : c.Args) {
+            label += a + " ";
+        }
+        const Outcome o = RunPlayer(exe, c.Args, dir / "work", dir / "root");
+        if (c.Args.back() == "--show=") {
+            EXPECT_EQ(o.ExitCode, 2) << label;
+            EXPECT_NE(o.Err.find("--show"), std::string::npos) << label;
+            continue;
+        }
+        EXPECT_EQ(o.ExitCode, 0) << label << o.Err;
+        const auto role = Role(o);
+        if (!c.Role) {
+            EXPECT_FALSE(role) << label;
+            const auto none = test::Events(o.Trace, "no-show");
+            ASSERT_EQ(none.size(), 1u) << label;
+            const std::string file = none[0]["file"];
+            EXPECT_TRUE(file.ends_with(c.NoShowFile)) << label << file;
+            continue;
+        }
+        ASSERT_TRUE(role) << label;
+        EXPECT_EQ((*role)["role"], c.Role) << label;
+        const auto shown = test::Events(o.Trace, "form-show");
+        EXPECT_EQ(shown.empty(), std::string(c.Role) != "settings") << label;
+        for (const auto& form : shown) {
+            EXPECT_EQ(form["caption"], "Other") << label;
+        }
+    }
+}
+
 TEST(Startup, SettingsRoleRunsTheSettingsFormUntilItClosesThenEnds) {
     test::TempDir dir;
     const fs::path exe = LinkPlayer(dir / "saver.scr");

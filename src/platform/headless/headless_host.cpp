@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <poll.h>
 #include <thread>
 
 namespace qv {
@@ -321,7 +322,17 @@ void HeadlessHost::WaitForInput(uint32_t untilTick) {
     if (Recording() && FrameDue(m_nextFrame, FrameTime(m_nextFrame))) {
         sooner(FrameTime(m_nextFrame));
     }
-    std::this_thread::sleep_until(clock.TimeOfTick(until));
+    if (m_wakeFd < 0) {
+        std::this_thread::sleep_until(clock.TimeOfTick(until));
+        return;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        clock.TimeOfTick(until) - std::chrono::steady_clock::now());
+    if (left.count() > 0) {
+        pollfd wake{m_wakeFd, POLLIN, 0};
+        // Rounded up, so that the wait never ends before the deadline it was given.
+        poll(&wake, 1, static_cast<int>(std::min<int64_t>(left.count() + 1, 1 << 30)));
+    }
 }
 
 void HeadlessHost::DrawWindow(HWND wnd, const Rect& clip) {

@@ -44,6 +44,7 @@ public:
     void DeliverInput() override;
     void AfterMessages() override;
     void WaitForInput(uint32_t untilTick) override;
+    void WatchWakeFd(int fd) override { m_wakeFd = fd; }
     std::optional<Rect> ForeignWindow(HWND wnd) override;
     int MessageBoxAnswer(std::string_view text, std::string_view caption, uint32_t flags) override;
     PasswordAnswer PasswordPrompt() override;
@@ -71,6 +72,7 @@ public:
     bool InputPending() const;
 
 private:
+    int m_wakeFd = -1;
     void Deliver(const ScriptEvent& ev);
     void DeliverFormEvent(const ScriptEvent& ev);
     const HeadlessFormView* FormViewOf(HWND wnd) const;

@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -177,6 +178,7 @@ QtHost::QtHost(const HostOptions& options) : m_options(options) {
 }
 
 QtHost::~QtHost() {
+    m_wakeNotifier.reset();
     m_windows.clear();
     m_foreignWindow.reset();
     if (m_overrideCursor) {
@@ -319,7 +321,17 @@ void QtHost::WaitForInput(uint32_t untilTick) {
     m_waited = true;
 }
 
+void QtHost::WatchWakeFd(int fd) {
+    m_wakeNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    QSocketNotifier* notifier = m_wakeNotifier.get();
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier,
+                     [notifier] { notifier->setEnabled(false); });
+}
+
 void QtHost::DeliverInput() {
+    if (m_wakeNotifier) {
+        m_wakeNotifier->setEnabled(true);
+    }
     // After a sleep in WaitForInput the round comes at once: for the input that ended it,
     // or at the deadline, which is kept to the millisecond.
     const bool waited = std::exchange(m_waited, false);

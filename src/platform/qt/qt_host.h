@@ -11,6 +11,7 @@
 
 class QApplication;
 class QDialog;
+class QSocketNotifier;
 class QTimer;
 class QWindow;
 
@@ -62,6 +63,7 @@ public:
     void DeliverInput() override;
     void AfterMessages() override;
     void WaitForInput(uint32_t untilTick) override;
+    void WatchWakeFd(int fd) override;
     void WindowCreated(HWND wnd) override;
     void WindowDestroyed(HWND wnd) override;
     void WindowShown(HWND wnd, bool visible) override;
@@ -116,6 +118,10 @@ private:
     char* m_argv[2] = {m_argv0, nullptr};
     std::unique_ptr<QApplication> m_app;
     std::unique_ptr<QTimer> m_wake;
+    // Wakes the event loop when the termination pipe becomes readable. It is switched off
+    // once it fires and on again at the next round, so a request that waits (while a modal
+    // prompt runs) does not fire it over and over.
+    std::unique_ptr<QSocketNotifier> m_wakeNotifier;
     std::chrono::microseconds m_framePeriod{16667};
     std::chrono::steady_clock::time_point m_lastPresent;
     bool m_waited = false; // the program slept in WaitForInput since the last round

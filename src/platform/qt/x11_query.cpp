@@ -36,4 +36,17 @@ std::optional<Rect> QueryX11WindowRect(xcb_connection_t* connection, uint32_t wi
     return result;
 }
 
+std::optional<uint32_t> QueryX11RootWindow() {
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    std::optional<uint32_t> root;
+    if (!xcb_connection_has_error(connection)) {
+        const xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+        if (screens.rem > 0) {
+            root = screens.data->root;
+        }
+    }
+    xcb_disconnect(connection);
+    return root;
+}
+
 } // namespace qv

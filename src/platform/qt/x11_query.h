@@ -14,4 +14,8 @@ namespace qv {
 // both requests are sent before either reply is awaited.
 std::optional<Rect> QueryX11WindowRect(xcb_connection_t* connection, uint32_t window);
 
+// The root window of the default screen of the display in $DISPLAY, or nothing when the
+// display cannot be opened.
+std::optional<uint32_t> QueryX11RootWindow();
+
 } // namespace qv

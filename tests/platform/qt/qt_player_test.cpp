@@ -6,6 +6,7 @@
 #include "x_session.h"
 
 #include <chrono>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -229,6 +230,83 @@ TEST(QtPlayer, PreviewInOneOfTheProgramsOwnWindowsEndsAtOnce) {
             << handle << ": " << output;
         const auto trace = ReadTrace(dir / "trace.jsonl");
         EXPECT_EQ(Events(trace, "exit").size(), 1u) << handle;
+    }
+}
+
+// The xscreensaver hack draws the full-size show, captions included, in the window it is
+// given (by -window-id in hexadecimal, or by XSCREENSAVER_WINDOW with -root), exactly as
+// the headless full-screen run of that size; two hacks play at once, and SIGTERM ends each
+// at once with the teardown of a full-screen run.
+TEST(QtPlayer, XScreenSaverHackPlaysFullSizeInItsWindowAndEndsOnSigterm) {
+    ShowRecord header = PlainHeader(14);
+    header.BannerText = "Hack";
+    header.BannerPlace = "BM";
+    header.BannerSize = 12;
+    header.BannerColor = 0x00FFFFFF;
+    const std::vector<uint8_t> show =
+        MakeShow(header, {1, 0, 0, 0, 600000, 200},
+                 {BandedPicture(64, 48, {0xE03020, 0x30C040, 0x3050E0, 0xF0E040})});
+    TempDir headlessDir;
+    const fs::path shot = headlessDir / "hack.png";
+    const PlayerRun headless = RunShow(
+        headlessDir, show,
+        {"--size=160x120", "--duration=2000", "--snapshot=1500:" + shot.string()}, "", {"/s"});
+    ASSERT_EQ(headless.Result.ExitCode, 0) << headless.Result.Err;
+    const Image expected = ReadPng(shot);
+    ASSERT_EQ(expected.Width, 160);
+    ASSERT_FALSE(NonBlackBox(expected).Empty());
+
+    XServer x(400, 300);
+    TempDir dir;
+    WriteFile(dir / "show.qdm", show);
+    fs::create_directories(dir / "root");
+    Child first(QV_X11_HELPER, {"window", "10", "20", "160", "120", "336699"}, XEnvironment(x));
+    Child second(QV_X11_HELPER, {"window", "200", "150", "160", "120", "336699"}, XEnvironment(x));
+    const std::optional<std::string> firstId = first.ReadLine(kStartMs);
+    const std::optional<std::string> secondId = second.ReadLine(kStartMs);
+    ASSERT_TRUE(firstId && secondId);
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%lx", std::stoul(*firstId));
+    const std::string showArg = "--show=" + (dir / "show.qdm").string();
+    Child byId(QV_HACK,
+               {"-fps", "--window-id", hex, showArg, "--root=" + (dir / "root").string(),
+                "--trace=" + (dir / "one.jsonl").string()},
+               XEnvironment(x));
+    EnvChanges env = XEnvironment(x);
+    env.emplace_back("XSCREENSAVER_WINDOW", *secondId);
+    Child byRoot(QV_HACK,
+                 {"-root", showArg, "--root=" + (dir / "root").string(),
+                  "--trace=" + (dir / "two.jsonl").string()},
+                 env);
+    EXPECT_EQ(AwaitScreen(x, 10, 20, expected), std::nullopt) << byId.Errors();
+    EXPECT_EQ(AwaitScreen(x, 200, 150, expected), std::nullopt) << byRoot.Errors();
+    // Input does not end the hack: the daemon decides.
+    Xdotool(x, {"mousemove", "50", "50"});
+    Xdotool(x, {"mousemove", "120", "100"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(byId.Wait(0), std::nullopt) << byId.Errors();
+
+    for (auto [hack, trace] : {std::pair{&byId, "one.jsonl"}, std::pair{&byRoot, "two.jsonl"}}) {
+        const auto sent = SteadyClock::now();
+        kill(hack->Pid(), SIGTERM);
+        EXPECT_EQ(hack->Wait(20000), 0) << hack->Errors();
+        std::printf("hack ended %lld ms after SIGTERM\n",
+                    static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               SteadyClock::now() - sent)
+                                               .count()));
+        const auto events = ReadTrace(dir / trace);
+        const auto signal = Events(events, "signal");
+        ASSERT_EQ(signal.size(), 1u) << trace;
+        const auto spi = Events(events, "spi");
+        ASSERT_FALSE(spi.empty());
+        EXPECT_EQ(spi.back()["value"], 0); // the screen-saver-running state is off again
+        const std::vector<std::string> cursor = ScreenCursor(events);
+        ASSERT_FALSE(cursor.empty());
+        EXPECT_EQ(cursor.back(), "arrow");
+        const auto exits = Events(events, "exit");
+        ASSERT_EQ(exits.size(), 1u);
+        // The run ends within 100 ms of the signal on the program's own clock.
+        EXPECT_LE(exits[0]["t"].get<int64_t>() - signal[0]["t"].get<int64_t>(), 100);
     }
 }
 
