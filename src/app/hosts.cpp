@@ -1,8 +1,11 @@
 #include "app/hosts.h"
 
 #include "platform/error.h"
+#include "platform/gst/gst_media.h"
 #include "platform/gst/gst_movie.h"
 #include "platform/headless/headless_host.h"
+#include "platform/platform.h"
+#include "show/show_context.h"
 #if defined(QV_WINDOW_HOST)
 #include "platform/qt/qt_host.h"
 #endif
@@ -70,6 +73,31 @@ std::unique_ptr<Host> CreateHost(const HostOptions& options) {
         }
     }
     return entry->Create(options);
+}
+
+int RunOnHost(HostOptions options, const std::function<int(ShowContext&)>& role) {
+    auto host = CreateHost(options);
+    Platform os(std::move(options), std::move(host));
+    // A daemon ends a saver with SIGTERM: the run then ends as for the user.
+    os.WatchTerminationSignals();
+    // Sound is heard only where a person watches in real time; elsewhere the media
+    // follow the clock, frame for frame.
+    const bool audible = os.Host().Capabilities().LiveDisplay && !os.Clock().IsVirtual();
+    os.Media().SetBackend(
+        CreateGstMediaBackend(audible ? GstMediaOutput::Speakers : GstMediaOutput::Silent));
+    nlohmann::json args = nlohmann::json::array();
+    for (size_t i = 0; i <= os.ParamCount(); ++i) {
+        args.push_back(os.ParamStr(i));
+    }
+    os.Trace().Emit("start", {{"args", args}, {"host", std::string(os.Host().Name())}});
+    int code = 0;
+    {
+        ShowContext ctx(os);
+        code = role(ctx);
+    }
+    os.Host().Finish();
+    os.Trace().Emit("exit", {{"code", code}});
+    return code;
 }
 
 } // namespace qv

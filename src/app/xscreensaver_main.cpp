@@ -3,8 +3,6 @@
 #include "app/hack.h"
 #include "app/hosts.h"
 #include "platform/error.h"
-#include "platform/gst/gst_media.h"
-#include "platform/platform.h"
 #if defined(QV_WINDOW_HOST)
 #include "platform/qt/x11_query.h"
 #endif
@@ -82,25 +80,7 @@ int main(int argc, char** argv) {
         if (options.Show.empty()) {
             options.Show = DefaultHackShow(options, "/proc/self/exe");
         }
-        auto host = CreateHost(options);
-        Platform os(std::move(options), std::move(host));
-        os.WatchTerminationSignals();
-        const bool audible = os.Host().Capabilities().LiveDisplay && !os.Clock().IsVirtual();
-        os.Media().SetBackend(
-            CreateGstMediaBackend(audible ? GstMediaOutput::Speakers : GstMediaOutput::Silent));
-        nlohmann::json traced = nlohmann::json::array();
-        for (size_t i = 0; i <= os.ParamCount(); ++i) {
-            traced.push_back(os.ParamStr(i));
-        }
-        os.Trace().Emit("start", {{"args", traced}, {"host", std::string(os.Host().Name())}});
-        int code = 0;
-        {
-            ShowContext ctx(os);
-            code = RunHack(ctx);
-        }
-        os.Host().Finish();
-        os.Trace().Emit("exit", {{"code", code}});
-        return code;
+        return RunOnHost(std::move(options), RunHack);
     } catch (const UsageError& e) {
         std::fprintf(stderr, "%s: %s\n", program, e.what());
         return 2;
