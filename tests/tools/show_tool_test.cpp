@@ -752,342 +752,336 @@ TEST_F(ShowTool, TransparencyIsComposedOverTheMatte) {
             EXPECT_EQ(rgb, c.Pixels[static_cast<size_t>(i / 2)]) << c.Name << " pixel " << i;
         }
     }
+}
 
-    TEST_F(ShowTool, InstallationSetMistakesNameTheFieldAndWriteNothing) {
-        tool::WritePng(m_dir / "p.png", TestPicture(8, 8));
-        test::WriteText(m_dir / "extra.bin", "extra");
-        const struct {
-            const char* Name;
-            json Installation;
-            json Header;
-            const char* Message;
-        } cases[] = {
-            {"no SETUP",
-             {{"Setup", "BIRDS.EXE"}},
-             json::object(),
-             "Installation.Setup: 'BIRDS.EXE'"},
-            {"no extension", {{"Setup", "SETUP"}}, json::object(), "Installation.Setup"},
-            {"a path", {{"Setup", "../SETUP.EXE"}}, json::object(), "Installation.Setup"},
-            {"negative disk", {{"DiskSize", -1}}, json::object(), "Installation.DiskSize"},
-            {"unknown key", {{"Disks", 2}}, json::object(), "Installation.Disks: unknown key"},
-            {"three extras",
-             {{"ExtraFiles", json::array({{{"File", "extra.bin"}, {"Name", "a"}},
-                                          {{"File", "extra.bin"}, {"Name", "b"}},
-                                          {{"File", "extra.bin"}, {"Name", "c"}}})}},
-             json::object(),
-             "Installation.ExtraFiles: an array of at most two"},
-            {"missing extra",
-             {{"ExtraFiles", json::array({{{"File", "nope.bin"}, {"Name", "a"}}})}},
-             json::object(),
-             "Installation.ExtraFiles[0].File: no file"},
-            {"extra entries by hand",
-             json::object(),
-             {{"ExtraFileSize", {1}}, {"ExtraFileName", {"a"}}},
-             "ExtraFileSize: filled in from Installation.ExtraFiles"},
-        };
-        for (const auto& c : cases) {
-            json m = SlideshowManifest();
-            m["Installation"] = c.Installation;
-            m.update(c.Header);
-            test::WriteText(m_dir / "set.json", m.dump());
-            const RunResult r =
-                Tool({"build", (m_dir / "set.json").string(), "--set=" + (m_dir / "set").string(),
-                      std::string("--player=") + QV_PLAYER});
-            EXPECT_EQ(r.ExitCode, 2) << c.Name;
-            EXPECT_NE(r.Err.find(c.Message), std::string::npos) << c.Name << ": " << r.Err;
-            EXPECT_FALSE(std::filesystem::exists(m_dir / "set")) << c.Name;
-        }
-    }
-
-    TEST_F(ShowTool, InstallationSetHeaderMatchesItsDisks) {
-        tool::WritePng(m_dir / "p.png", TestPicture(8, 8));
-        std::string extra(3000, 'x');
-        test::WriteText(m_dir / "extra.bin", extra);
+TEST_F(ShowTool, InstallationSetMistakesNameTheFieldAndWriteNothing) {
+    tool::WritePng(m_dir / "p.png", TestPicture(8, 8));
+    test::WriteText(m_dir / "extra.bin", "extra");
+    const struct {
+        const char* Name;
+        json Installation;
+        json Header;
+        const char* Message;
+    } cases[] = {
+        {"no SETUP", {{"Setup", "BIRDS.EXE"}}, json::object(), "Installation.Setup: 'BIRDS.EXE'"},
+        {"no extension", {{"Setup", "SETUP"}}, json::object(), "Installation.Setup"},
+        {"a path", {{"Setup", "../SETUP.EXE"}}, json::object(), "Installation.Setup"},
+        {"negative disk", {{"DiskSize", -1}}, json::object(), "Installation.DiskSize"},
+        {"unknown key", {{"Disks", 2}}, json::object(), "Installation.Disks: unknown key"},
+        {"three extras",
+         {{"ExtraFiles", json::array({{{"File", "extra.bin"}, {"Name", "a"}},
+                                      {{"File", "extra.bin"}, {"Name", "b"}},
+                                      {{"File", "extra.bin"}, {"Name", "c"}}})}},
+         json::object(),
+         "Installation.ExtraFiles: an array of at most two"},
+        {"missing extra",
+         {{"ExtraFiles", json::array({{{"File", "nope.bin"}, {"Name", "a"}}})}},
+         json::object(),
+         "Installation.ExtraFiles[0].File: no file"},
+        {"extra entries by hand",
+         json::object(),
+         {{"ExtraFileSize", {1}}, {"ExtraFileName", {"a"}}},
+         "ExtraFileSize: filled in from Installation.ExtraFiles"},
+    };
+    for (const auto& c : cases) {
         json m = SlideshowManifest();
-        m["SaverFileName"] = "Birds";
-        m["Installation"] = {
-            {"Setup", "Birds Setup.exe"},
-            {"DiskSize", 1000},
-            {"ExtraFiles", json::array({{{"File", "extra.bin"}, {"Name", "birds.dat"}}})}};
-        const std::filesystem::path show = Build(m);
-        const json info = Info(show);
-        EXPECT_EQ(info["ShowDataSize"], std::filesystem::file_size(show));
-        EXPECT_EQ(info["ExtraFileCount"], 1);
-        EXPECT_EQ(info["ExtraFileSize"], json::array({3000}));
-        EXPECT_EQ(info["ExtraFileName"], json::array({"birds.dat"}));
-        const auto size = static_cast<int64_t>(std::filesystem::file_size(show));
-        EXPECT_EQ(info["DiskCount"], (size + 3000 + 999) / 1000);
-
+        m["Installation"] = c.Installation;
+        m.update(c.Header);
         test::WriteText(m_dir / "set.json", m.dump());
         const RunResult r =
             Tool({"build", (m_dir / "set.json").string(), "--set=" + (m_dir / "set").string(),
                   std::string("--player=") + QV_PLAYER});
-        ASSERT_EQ(r.ExitCode, 0) << r.Err;
-        // The disks hold the show and then the extra file, cut at the disk size; the setup
-        // is a link to the player.
-        std::vector<uint8_t> stream;
-        for (int64_t n = 1; n <= info["DiskCount"].get<int64_t>(); ++n) {
-            const auto file =
-                m_dir / "set" /
-                (n == 1 ? std::string("Birds Setup.qdm") : "Birds Setup." + std::to_string(n));
-            const auto bytes = ReadFile(file);
-            EXPECT_EQ(bytes.size(), n < info["DiskCount"] ? 1000u : (size + 3000 - 1) % 1000 + 1);
-            stream.insert(stream.end(), bytes.begin(), bytes.end());
-        }
-        std::vector<uint8_t> expected = ReadFile(show);
-        expected.insert(expected.end(), extra.begin(), extra.end());
-        EXPECT_EQ(stream, expected);
-        EXPECT_EQ(std::filesystem::read_symlink(m_dir / "set" / "Birds Setup.exe"),
-                  std::filesystem::absolute(QV_PLAYER));
+        EXPECT_EQ(r.ExitCode, 2) << c.Name;
+        EXPECT_NE(r.Err.find(c.Message), std::string::npos) << c.Name << ": " << r.Err;
+        EXPECT_FALSE(std::filesystem::exists(m_dir / "set")) << c.Name;
     }
+}
 
-    TEST_F(ShowTool, UsageAndFileErrorsGiveTheirExitCodes) {
-        test::WriteText(m_dir / "broken.json", "{\"SaverTitle\": ");
-        test::WriteText(m_dir / "ok.json", SlideshowManifest().dump());
-        ASSERT_EQ(::mkfifo((m_dir / "fifo").c_str(), 0600), 0);
-        struct Case {
-            std::vector<std::string> Args;
-            int ExitCode;
-            std::string Message;
-        };
-        const Case cases[] = {
-            {{}, 2, "usage: quorvex-show"},
-            {{"paint"}, 2, "unknown command 'paint'"},
-            {{"build", "ok.json"}, 2, "usage: quorvex-show build"},
-            {{"info", "x.qdm", "--yaml"}, 2, "unknown option --yaml"},
-            {{"build", "broken.json", "-o", "x.qdm"}, 2, "not valid JSON"},
-            {{"build", "missing.json", "-o", "x.qdm"}, 1, "cannot read 'missing.json'"},
-            {{"build", "ok.json", "-o", "no/such/dir/x.qdm"}, 1, "cannot write"},
-            {{"info", "missing.qdm"}, 1, "cannot read"},
-            // Read by their real size, and only when they are regular files: nothing blocks on
-            // a FIFO or reads /dev/zero until memory runs out.
-            {{"info", "/dev/zero"}, 1, "not a regular file"},
-            {{"extract", "/dev/zero", "-o", "out"}, 1, "not a regular file"},
-            {{"info", "fifo"}, 1, "not a regular file"},
-            {{"extract", "fifo", "-o", "out"}, 1, "not a regular file"},
-            {{"build", "fifo", "-o", "x.qdm"}, 1, "not a regular file"},
-        };
-        for (const Case& c : cases) {
-            const RunResult r = Tool(c.Args);
-            EXPECT_EQ(r.ExitCode, c.ExitCode) << testing::PrintToString(c.Args);
-            EXPECT_NE(r.Err.find(c.Message), std::string::npos) << r.Err;
-        }
+TEST_F(ShowTool, InstallationSetHeaderMatchesItsDisks) {
+    tool::WritePng(m_dir / "p.png", TestPicture(8, 8));
+    std::string extra(3000, 'x');
+    test::WriteText(m_dir / "extra.bin", extra);
+    json m = SlideshowManifest();
+    m["SaverFileName"] = "Birds";
+    m["Installation"] = {
+        {"Setup", "Birds Setup.exe"},
+        {"DiskSize", 1000},
+        {"ExtraFiles", json::array({{{"File", "extra.bin"}, {"Name", "birds.dat"}}})}};
+    const std::filesystem::path show = Build(m);
+    const json info = Info(show);
+    EXPECT_EQ(info["ShowDataSize"], std::filesystem::file_size(show));
+    EXPECT_EQ(info["ExtraFileCount"], 1);
+    EXPECT_EQ(info["ExtraFileSize"], json::array({3000}));
+    EXPECT_EQ(info["ExtraFileName"], json::array({"birds.dat"}));
+    const auto size = static_cast<int64_t>(std::filesystem::file_size(show));
+    EXPECT_EQ(info["DiskCount"], (size + 3000 + 999) / 1000);
+
+    test::WriteText(m_dir / "set.json", m.dump());
+    const RunResult r =
+        Tool({"build", (m_dir / "set.json").string(), "--set=" + (m_dir / "set").string(),
+              std::string("--player=") + QV_PLAYER});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    // The disks hold the show and then the extra file, cut at the disk size; the setup
+    // is a link to the player.
+    std::vector<uint8_t> stream;
+    for (int64_t n = 1; n <= info["DiskCount"].get<int64_t>(); ++n) {
+        const auto file =
+            m_dir / "set" /
+            (n == 1 ? std::string("Birds Setup.qdm") : "Birds Setup." + std::to_string(n));
+        const auto bytes = ReadFile(file);
+        EXPECT_EQ(bytes.size(), n < info["DiskCount"] ? 1000u : (size + 3000 - 1) % 1000 + 1);
+        stream.insert(stream.end(), bytes.begin(), bytes.end());
     }
+    std::vector<uint8_t> expected = ReadFile(show);
+    expected.insert(expected.end(), extra.begin(), extra.end());
+    EXPECT_EQ(stream, expected);
+    EXPECT_EQ(std::filesystem::read_symlink(m_dir / "set" / "Birds Setup.exe"),
+              std::filesystem::absolute(QV_PLAYER));
+}
 
-    // The same picture stored raw, RLE8 and scheme 4 extracts to the source's exact pixels.
-    TEST_F(ShowTool, ExtractGivesTheSourcePixelsForEveryPacking) {
-        tool::WritePng(m_dir / "source.png", TestPicture(37, 23));
-        int32_t w = 0;
-        int32_t h = 0;
-        const std::vector<uint8_t> source = tool::LoadRgba(m_dir / "source.png", w, h);
-        ASSERT_EQ(w, 37);
-        for (const char* packing : {"raw", "rle8", "scheme4"}) {
-            json m = SlideshowManifest();
-            m["Pictures"] = {{{"File", "source.png"}, {"Compression", packing}}};
-            const auto show = Build(m, std::string(packing) + ".qdm");
-            const json info = Info(show);
-            ASSERT_EQ(info["Pictures"].size(), 1u);
-            EXPECT_EQ(info["Pictures"][0]["Compression"], packing);
-            EXPECT_EQ(info["Pictures"][0]["ColorsUsed"], 256);
-            const auto dir = m_dir / (std::string(packing) + "-out");
-            ASSERT_EQ(Tool({"extract", show.string(), "-o", dir.string()}).ExitCode, 0);
-            int32_t ew = 0;
-            int32_t eh = 0;
-            EXPECT_EQ(tool::LoadRgba(dir / "picture00.png", ew, eh), source) << packing;
-            EXPECT_EQ(ew, 37);
-            EXPECT_EQ(eh, 23);
-        }
+TEST_F(ShowTool, UsageAndFileErrorsGiveTheirExitCodes) {
+    test::WriteText(m_dir / "broken.json", "{\"SaverTitle\": ");
+    test::WriteText(m_dir / "ok.json", SlideshowManifest().dump());
+    ASSERT_EQ(::mkfifo((m_dir / "fifo").c_str(), 0600), 0);
+    struct Case {
+        std::vector<std::string> Args;
+        int ExitCode;
+        std::string Message;
+    };
+    const Case cases[] = {
+        {{}, 2, "usage: quorvex-show"},
+        {{"paint"}, 2, "unknown command 'paint'"},
+        {{"build", "ok.json"}, 2, "usage: quorvex-show build"},
+        {{"info", "x.qdm", "--yaml"}, 2, "unknown option --yaml"},
+        {{"build", "broken.json", "-o", "x.qdm"}, 2, "not valid JSON"},
+        {{"build", "missing.json", "-o", "x.qdm"}, 1, "cannot read 'missing.json'"},
+        {{"build", "ok.json", "-o", "no/such/dir/x.qdm"}, 1, "cannot write"},
+        {{"info", "missing.qdm"}, 1, "cannot read"},
+        // Read by their real size, and only when they are regular files: nothing blocks on
+        // a FIFO or reads /dev/zero until memory runs out.
+        {{"info", "/dev/zero"}, 1, "not a regular file"},
+        {{"extract", "/dev/zero", "-o", "out"}, 1, "not a regular file"},
+        {{"info", "fifo"}, 1, "not a regular file"},
+        {{"extract", "fifo", "-o", "out"}, 1, "not a regular file"},
+        {{"build", "fifo", "-o", "x.qdm"}, 1, "not a regular file"},
+    };
+    for (const Case& c : cases) {
+        const RunResult r = Tool(c.Args);
+        EXPECT_EQ(r.ExitCode, c.ExitCode) << testing::PrintToString(c.Args);
+        EXPECT_NE(r.Err.find(c.Message), std::string::npos) << r.Err;
     }
+}
 
-    // A 256-colour BMP keeps its colour table and indexes unchanged; logos get their own table.
-    TEST_F(ShowTool, FullPaletteBmpIsTakenAsItIs) {
-        const IndexedPicture picture = TestPicture(13, 9);
-        // The record format is a BMP file after its first 14 bytes: write one by hand.
-        std::vector<uint8_t> bmp = tool::EncodePictureRecord(picture, tool::Compression::Raw);
-        test::WriteFile(m_dir / "pic.bmp", bmp);
+// The same picture stored raw, RLE8 and scheme 4 extracts to the source's exact pixels.
+TEST_F(ShowTool, ExtractGivesTheSourcePixelsForEveryPacking) {
+    tool::WritePng(m_dir / "source.png", TestPicture(37, 23));
+    int32_t w = 0;
+    int32_t h = 0;
+    const std::vector<uint8_t> source = tool::LoadRgba(m_dir / "source.png", w, h);
+    ASSERT_EQ(w, 37);
+    for (const char* packing : {"raw", "rle8", "scheme4"}) {
         json m = SlideshowManifest();
-        m["Pictures"] = {{{"File", "pic.bmp"}, {"Compression", "rle8"}}};
-        m["Logo"] = {{{"File", "pic.bmp"}, {"Compression", "scheme4"}}};
-        m["LogoKind"] = 1;
-        const auto show = Build(m);
-        const std::vector<uint8_t> bytes = ReadFile(show);
+        m["Pictures"] = {{{"File", "source.png"}, {"Compression", packing}}};
+        const auto show = Build(m, std::string(packing) + ".qdm");
         const json info = Info(show);
-        for (const char* table : {"Pictures", "Logo"}) {
-            const auto record =
-                tool::ReadPictureRecord(bytes, info[table][0]["Offset"].get<int64_t>());
-            ASSERT_TRUE(record.Problem.empty()) << record.Problem;
-            const auto decoded = tool::DecodePictureRecord(bytes, record);
-            ASSERT_TRUE(decoded.has_value());
-            EXPECT_EQ(decoded->Pixels, picture.Pixels) << table;
-            EXPECT_EQ(decoded->Palette, picture.Palette) << table;
-        }
-        EXPECT_EQ(info["LogoOffset"], info["Info"]["LogoTableOffset"]);
-    }
-
-    TEST_F(ShowTool, PicturesWithManyColoursAreReducedTo256) {
-        // A 64 x 64 picture with 4096 colours, as 24-bit BMP written by hand.
-        const int32_t size = 64;
-        ShowWriter w;
-        w.WriteBytes("BM", 2);
-        w.WriteInt(54 + size * size * 3);
-        w.WriteInt(0);
-        w.WriteInt(54);
-        for (const int32_t v : {40, size, size}) {
-            w.WriteInt(v);
-        }
-        w.WriteBytes("\x01\x00\x18\x00", 4);
-        for (int i = 0; i < 6; ++i) {
-            w.WriteInt(0);
-        }
-        for (int32_t y = 0; y < size; ++y) {
-            for (int32_t x = 0; x < size; ++x) {
-                const uint8_t bgr[3] = {static_cast<uint8_t>(x * 4), static_cast<uint8_t>(y * 4),
-                                        static_cast<uint8_t>((x + y) * 2)};
-                w.WriteBytes(bgr, 3);
-            }
-        }
-        test::WriteFile(m_dir / "many.bmp", w.Bytes());
-        json m = SlideshowManifest();
-        m["Pictures"] = {{{"File", "many.bmp"}}};
-        const auto show = Build(m);
-        ASSERT_EQ(Tool({"extract", show.string(), "-o", (m_dir / "out").string()}).ExitCode, 0);
-        int32_t sw = 0;
-        int32_t sh = 0;
+        ASSERT_EQ(info["Pictures"].size(), 1u);
+        EXPECT_EQ(info["Pictures"][0]["Compression"], packing);
+        EXPECT_EQ(info["Pictures"][0]["ColorsUsed"], 256);
+        const auto dir = m_dir / (std::string(packing) + "-out");
+        ASSERT_EQ(Tool({"extract", show.string(), "-o", dir.string()}).ExitCode, 0);
         int32_t ew = 0;
         int32_t eh = 0;
-        const auto source = tool::LoadRgba(m_dir / "many.bmp", sw, sh);
-        const auto extracted = tool::LoadRgba(m_dir / "out" / "picture00.png", ew, eh);
-        ASSERT_EQ(source.size(), extracted.size());
-        double error = 0;
-        for (size_t i = 0; i < source.size(); ++i) {
-            error += std::abs(static_cast<int>(source[i]) - static_cast<int>(extracted[i]));
-        }
-        EXPECT_LT(error / static_cast<double>(source.size()), 6.0);
+        EXPECT_EQ(tool::LoadRgba(dir / "picture00.png", ew, eh), source) << packing;
+        EXPECT_EQ(ew, 37);
+        EXPECT_EQ(eh, 23);
     }
+}
 
-    // info --manifest gives build what it needs to make a show that the player reads the same.
-    TEST_F(ShowTool, ManifestViewRoundTripsHeaderAndParameters) {
-        tool::WritePng(m_dir / "p.png", TestPicture(8, 8));
-        for (const int32_t id : {1, 8, 11, 13, 16}) {
-            json m = {{"TransitionType", id},    {"BannerText", "Hello"},
-                      {"SaverTitle", "Round"},   {"ClockPlace", "BR"},
-                      {"ClockFormat", "hh:nn"},  {"BannerColor", 255},
-                      {"ExtraFileSize", {1, 2}}, {"ExtraFileName", {"A", "B"}}};
-            switch (id) {
-            case 1:
-                m["Parameters"] = {{"BackgroundMode", 10},
-                                   {"BackgroundPicture", 0},
-                                   {"PictureNumbers", {0, 0}},
-                                   {"SizeX", 40},
-                                   {"SizeY", 30},
-                                   {"SizeZ", 20},
-                                   {"RotationAxes", 7},
-                                   {"MoveAxes", 3},
-                                   {"SpeedOffset", 50}};
-                break;
-            case 8:
-            case 16:
-                m["Parameters"] = {{"PictureNumbers", {0}},
-                                   {"SpotCount", 3},
-                                   {"SpotSize", 80},
-                                   {"SwitchTime", 4000},
-                                   {"SpeedOffset", 50}};
-                m["Parameters"][id == 8 ? "MoveAxes" : "ZoomFactor"] = 2;
-                if (id == 16) {
-                    m["Parameters"]["SpotShape"] = 1;
-                }
-                break;
-            case 11:
-                m["Parameters"] = {{"VideoFile", "CLIP.AVI"}, {"VideoLoop", 1},
-                                   {"VideoWidth", 100},       {"VideoHeight", 100},
-                                   {"VideoLeft", 50},         {"VideoTop", 50}};
-                break;
-            default:
-                m["Parameters"] = {{"PictureNumbers", {0}}, {"EffectOption", 1}, {"BlockSize", 12},
-                                   {"RandomPlacement", 0},  {"HoldTime", 1},     {"EffectTime", 2}};
-                break;
-            }
-            m["Pictures"] = {{{"File", "p.png"}}};
-            const json first = Info(Build(m, "first.qdm"));
-            const RunResult view = Tool({"info", (m_dir / "first.qdm").string(), "--manifest"});
-            ASSERT_EQ(view.ExitCode, 0);
-            test::WriteText(m_dir / "again.json", view.Out);
-            ASSERT_EQ(Tool({"build", (m_dir / "again.json").string(), "-o",
-                            (m_dir / "again.qdm").string()})
-                          .ExitCode,
-                      0)
-                << id;
-            json second = Info(m_dir / "again.qdm");
-            json expected = first;
-            for (json* j : {&expected, &second}) {
-                j->erase("Pictures");
-                j->erase("Info");
-            }
-            EXPECT_EQ(second, expected) << id;
+// A 256-colour BMP keeps its colour table and indexes unchanged; logos get their own table.
+TEST_F(ShowTool, FullPaletteBmpIsTakenAsItIs) {
+    const IndexedPicture picture = TestPicture(13, 9);
+    // The record format is a BMP file after its first 14 bytes: write one by hand.
+    std::vector<uint8_t> bmp = tool::EncodePictureRecord(picture, tool::Compression::Raw);
+    test::WriteFile(m_dir / "pic.bmp", bmp);
+    json m = SlideshowManifest();
+    m["Pictures"] = {{{"File", "pic.bmp"}, {"Compression", "rle8"}}};
+    m["Logo"] = {{{"File", "pic.bmp"}, {"Compression", "scheme4"}}};
+    m["LogoKind"] = 1;
+    const auto show = Build(m);
+    const std::vector<uint8_t> bytes = ReadFile(show);
+    const json info = Info(show);
+    for (const char* table : {"Pictures", "Logo"}) {
+        const auto record = tool::ReadPictureRecord(bytes, info[table][0]["Offset"].get<int64_t>());
+        ASSERT_TRUE(record.Problem.empty()) << record.Problem;
+        const auto decoded = tool::DecodePictureRecord(bytes, record);
+        ASSERT_TRUE(decoded.has_value());
+        EXPECT_EQ(decoded->Pixels, picture.Pixels) << table;
+        EXPECT_EQ(decoded->Palette, picture.Palette) << table;
+    }
+    EXPECT_EQ(info["LogoOffset"], info["Info"]["LogoTableOffset"]);
+}
+
+TEST_F(ShowTool, PicturesWithManyColoursAreReducedTo256) {
+    // A 64 x 64 picture with 4096 colours, as 24-bit BMP written by hand.
+    const int32_t size = 64;
+    ShowWriter w;
+    w.WriteBytes("BM", 2);
+    w.WriteInt(54 + size * size * 3);
+    w.WriteInt(0);
+    w.WriteInt(54);
+    for (const int32_t v : {40, size, size}) {
+        w.WriteInt(v);
+    }
+    w.WriteBytes("\x01\x00\x18\x00", 4);
+    for (int i = 0; i < 6; ++i) {
+        w.WriteInt(0);
+    }
+    for (int32_t y = 0; y < size; ++y) {
+        for (int32_t x = 0; x < size; ++x) {
+            const uint8_t bgr[3] = {static_cast<uint8_t>(x * 4), static_cast<uint8_t>(y * 4),
+                                    static_cast<uint8_t>((x + y) * 2)};
+            w.WriteBytes(bgr, 3);
         }
     }
-
-    // A picture too wide for libpng's default limits is still written, and one that cannot be
-    // written does not stop the others: the tool names it and ends with exit code 1.
-    TEST_F(ShowTool, ExtractWritesEveryPictureItCanAndNamesTheOthers) {
-        tool::WritePng(m_dir / "strip.png", TestPicture(4194304, 1));
-        tool::WritePng(m_dir / "small.png", TestPicture(8, 8));
-        json m = SlideshowManifest();
-        m["Parameters"]["PictureNumbers"] = {0, 1, 2};
-        m["Pictures"] = {{{"File", "small.png"}}, {{"File", "strip.png"}}, {{"File", "small.png"}}};
-        const auto show = Build(m);
-
-        const RunResult all = Tool({"extract", show.string(), "-o", (m_dir / "all").string()});
-        EXPECT_EQ(all.ExitCode, 0) << all.Err;
-        int32_t w = 0;
-        int32_t h = 0;
-        EXPECT_FALSE(tool::LoadRgba(m_dir / "all" / "picture01.png", w, h).empty());
-        EXPECT_EQ(w, 4194304);
-        EXPECT_EQ(h, 1);
-
-        std::filesystem::create_directories(m_dir / "some" / "picture01.png");
-        const RunResult some = Tool({"extract", show.string(), "-o", (m_dir / "some").string()});
-        EXPECT_EQ(some.ExitCode, 1);
-        EXPECT_NE(some.Err.find("picture01.png not written"), std::string::npos) << some.Err;
-        EXPECT_TRUE(std::filesystem::is_regular_file(m_dir / "some" / "picture00.png"));
-        EXPECT_TRUE(std::filesystem::is_regular_file(m_dir / "some" / "picture02.png"));
+    test::WriteFile(m_dir / "many.bmp", w.Bytes());
+    json m = SlideshowManifest();
+    m["Pictures"] = {{{"File", "many.bmp"}}};
+    const auto show = Build(m);
+    ASSERT_EQ(Tool({"extract", show.string(), "-o", (m_dir / "out").string()}).ExitCode, 0);
+    int32_t sw = 0;
+    int32_t sh = 0;
+    int32_t ew = 0;
+    int32_t eh = 0;
+    const auto source = tool::LoadRgba(m_dir / "many.bmp", sw, sh);
+    const auto extracted = tool::LoadRgba(m_dir / "out" / "picture00.png", ew, eh);
+    ASSERT_EQ(source.size(), extracted.size());
+    double error = 0;
+    for (size_t i = 0; i < source.size(); ++i) {
+        error += std::abs(static_cast<int>(source[i]) - static_cast<int>(extracted[i]));
     }
+    EXPECT_LT(error / static_cast<double>(source.size()), 6.0);
+}
 
-    // info --manifest gives a manifest only when build takes it and the rebuilt file reads the
-    // same; for a damaged file that no manifest can stand for, it says so and fails.
-    TEST_F(ShowTool, ManifestViewOfADamagedFileRebuildsItOrSaysItCannot) {
-        json m = SlideshowManifest();
-        m["SaverTitle"] = "Cut";
-        const std::vector<uint8_t> full = ReadFile(Build(m, "full.qdm"));
-        int refused = 0;
-        int rebuilt = 0;
-        for (size_t cut = 0; cut <= full.size(); cut += full.size() / 12 + 1) {
-            const std::filesystem::path part = m_dir / ("cut" + std::to_string(cut) + ".qdm");
-            test::WriteFile(part, std::vector<uint8_t>(full.begin(), full.begin() + cut));
-            const RunResult view = Tool({"info", part.string(), "--manifest"});
-            if (view.ExitCode != 0) {
-                EXPECT_EQ(view.ExitCode, 1) << cut;
-                EXPECT_NE(view.Err.find("no manifest can stand for"), std::string::npos)
-                    << view.Err;
-                ++refused;
-                continue;
+// info --manifest gives build what it needs to make a show that the player reads the same.
+TEST_F(ShowTool, ManifestViewRoundTripsHeaderAndParameters) {
+    tool::WritePng(m_dir / "p.png", TestPicture(8, 8));
+    for (const int32_t id : {1, 8, 11, 13, 16}) {
+        json m = {{"TransitionType", id},    {"BannerText", "Hello"},      {"SaverTitle", "Round"},
+                  {"ClockPlace", "BR"},      {"ClockFormat", "hh:nn"},     {"BannerColor", 255},
+                  {"ExtraFileSize", {1, 2}}, {"ExtraFileName", {"A", "B"}}};
+        switch (id) {
+        case 1:
+            m["Parameters"] = {{"BackgroundMode", 10},
+                               {"BackgroundPicture", 0},
+                               {"PictureNumbers", {0, 0}},
+                               {"SizeX", 40},
+                               {"SizeY", 30},
+                               {"SizeZ", 20},
+                               {"RotationAxes", 7},
+                               {"MoveAxes", 3},
+                               {"SpeedOffset", 50}};
+            break;
+        case 8:
+        case 16:
+            m["Parameters"] = {{"PictureNumbers", {0}},
+                               {"SpotCount", 3},
+                               {"SpotSize", 80},
+                               {"SwitchTime", 4000},
+                               {"SpeedOffset", 50}};
+            m["Parameters"][id == 8 ? "MoveAxes" : "ZoomFactor"] = 2;
+            if (id == 16) {
+                m["Parameters"]["SpotShape"] = 1;
             }
-            test::WriteText(m_dir / "again.json", view.Out);
-            const RunResult again = Tool(
-                {"build", (m_dir / "again.json").string(), "-o", (m_dir / "again.qdm").string()});
-            ASSERT_EQ(again.ExitCode, 0) << cut << ": " << again.Err;
-            json first = json::parse(view.Out);
-            json second = Info(m_dir / "again.qdm", "--manifest");
-            first.erase("Info");
-            second.erase("Info");
-            EXPECT_EQ(first, second) << cut;
-            ++rebuilt;
+            break;
+        case 11:
+            m["Parameters"] = {{"VideoFile", "CLIP.AVI"}, {"VideoLoop", 1},  {"VideoWidth", 100},
+                               {"VideoHeight", 100},      {"VideoLeft", 50}, {"VideoTop", 50}};
+            break;
+        default:
+            m["Parameters"] = {{"PictureNumbers", {0}}, {"EffectOption", 1}, {"BlockSize", 12},
+                               {"RandomPlacement", 0},  {"HoldTime", 1},     {"EffectTime", 2}};
+            break;
         }
-        // A cut inside the parameter block leaves fields that build cannot be given; a cut in
-        // the picture data leaves a header and block that it can.
-        EXPECT_GT(refused, 0);
-        EXPECT_GT(rebuilt, 0);
+        m["Pictures"] = {{{"File", "p.png"}}};
+        const json first = Info(Build(m, "first.qdm"));
+        const RunResult view = Tool({"info", (m_dir / "first.qdm").string(), "--manifest"});
+        ASSERT_EQ(view.ExitCode, 0);
+        test::WriteText(m_dir / "again.json", view.Out);
+        ASSERT_EQ(
+            Tool({"build", (m_dir / "again.json").string(), "-o", (m_dir / "again.qdm").string()})
+                .ExitCode,
+            0)
+            << id;
+        json second = Info(m_dir / "again.qdm");
+        json expected = first;
+        for (json* j : {&expected, &second}) {
+            j->erase("Pictures");
+            j->erase("Info");
+        }
+        EXPECT_EQ(second, expected) << id;
     }
+}
+
+// A picture too wide for libpng's default limits is still written, and one that cannot be
+// written does not stop the others: the tool names it and ends with exit code 1.
+TEST_F(ShowTool, ExtractWritesEveryPictureItCanAndNamesTheOthers) {
+    tool::WritePng(m_dir / "strip.png", TestPicture(4194304, 1));
+    tool::WritePng(m_dir / "small.png", TestPicture(8, 8));
+    json m = SlideshowManifest();
+    m["Parameters"]["PictureNumbers"] = {0, 1, 2};
+    m["Pictures"] = {{{"File", "small.png"}}, {{"File", "strip.png"}}, {{"File", "small.png"}}};
+    const auto show = Build(m);
+
+    const RunResult all = Tool({"extract", show.string(), "-o", (m_dir / "all").string()});
+    EXPECT_EQ(all.ExitCode, 0) << all.Err;
+    int32_t w = 0;
+    int32_t h = 0;
+    EXPECT_FALSE(tool::LoadRgba(m_dir / "all" / "picture01.png", w, h).empty());
+    EXPECT_EQ(w, 4194304);
+    EXPECT_EQ(h, 1);
+
+    std::filesystem::create_directories(m_dir / "some" / "picture01.png");
+    const RunResult some = Tool({"extract", show.string(), "-o", (m_dir / "some").string()});
+    EXPECT_EQ(some.ExitCode, 1);
+    EXPECT_NE(some.Err.find("picture01.png not written"), std::string::npos) << some.Err;
+    EXPECT_TRUE(std::filesystem::is_regular_file(m_dir / "some" / "picture00.png"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(m_dir / "some" / "picture02.png"));
+}
+
+// info --manifest gives a manifest only when build takes it and the rebuilt file reads the
+// same; for a damaged file that no manifest can stand for, it says so and fails.
+TEST_F(ShowTool, ManifestViewOfADamagedFileRebuildsItOrSaysItCannot) {
+    json m = SlideshowManifest();
+    m["SaverTitle"] = "Cut";
+    const std::vector<uint8_t> full = ReadFile(Build(m, "full.qdm"));
+    int refused = 0;
+    int rebuilt = 0;
+    for (size_t cut = 0; cut <= full.size(); cut += full.size() / 12 + 1) {
+        const std::filesystem::path part = m_dir / ("cut" + std::to_string(cut) + ".qdm");
+        test::WriteFile(part, std::vector<uint8_t>(full.begin(), full.begin() + cut));
+        const RunResult view = Tool({"info", part.string(), "--manifest"});
+        if (view.ExitCode != 0) {
+            EXPECT_EQ(view.ExitCode, 1) << cut;
+            EXPECT_NE(view.Err.find("no manifest can stand for"), std::string::npos) << view.Err;
+            ++refused;
+            continue;
+        }
+        test::WriteText(m_dir / "again.json", view.Out);
+        const RunResult again =
+            Tool({"build", (m_dir / "again.json").string(), "-o", (m_dir / "again.qdm").string()});
+        ASSERT_EQ(again.ExitCode, 0) << cut << ": " << again.Err;
+        json first = json::parse(view.Out);
+        json second = Info(m_dir / "again.qdm", "--manifest");
+        first.erase("Info");
+        second.erase("Info");
+        EXPECT_EQ(first, second) << cut;
+        ++rebuilt;
+    }
+    // A cut inside the parameter block leaves fields that build cannot be given; a cut in
+    // the picture data leaves a header and block that it can.
+    EXPECT_GT(refused, 0);
+    EXPECT_GT(rebuilt, 0);
+}
 
 } // namespace
 } // namespace qv
