@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialogs/dialogs.h"
+#include "raster/form_support.h"
 
 namespace qv {
 

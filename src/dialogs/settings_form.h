@@ -1,7 +1,7 @@
 #pragma once
 
 #include "dialogs/about_box.h"
-#include "dialogs/dialogs.h"
+#include "raster/form_support.h"
 
 namespace qv {
 

@@ -8,6 +8,11 @@
 #include <string>
 #include <string_view>
 
+// What the settings dialog, the about box and the installer share: the context their forms
+// run in, the credit text, the program's icon and the show's logo drawn into an image
+// control. It lives beside the engine that decodes the logo so that the dialogs and the
+// installer, which stand side by side, can both use it.
+
 namespace qv {
 
 // The dialogs' part of the player context: the show record, the run state and a raster

@@ -1,4 +1,4 @@
-#include "dialogs/dialogs.h"
+#include "raster/form_support.h"
 
 #include "platform/error.h"
 #include "show/show_file.h"
