@@ -122,6 +122,38 @@ void ShowScene(EngineContext& ctx, int32_t x, int32_t y) {
     PresentFrame(ctx, x, y);
 }
 
+void ShowPicturePiece(EngineContext& ctx, int32_t x, int32_t y, int32_t n, int32_t pictureLeft,
+                      int32_t pictureTop, int32_t frameLeft, int32_t frameTop, int32_t width,
+                      int32_t height) {
+    RasterEngine& e = ctx.Engine;
+    ComposeBackground(ctx, x, y);
+    const PictureSlot* p = FindPicture(e, n);
+    const PixelTarget target = TargetFor(e, kFrameBuffer);
+    if (p != nullptr && target) {
+        const PictureRows from = p->Rows();
+        // The columns and screen-order rows of the piece that lie in both the picture and
+        // the frame, as offsets into the piece (64 bits: the corners are the caller's).
+        const auto clipped = [](int64_t piece, int64_t src, int64_t srcSize, int64_t dst,
+                                int64_t dstSize) {
+            const int64_t first = std::max({int64_t{0}, -src, -dst});
+            const int64_t end = std::min({piece, srcSize - src, dstSize - dst});
+            return std::pair{first, std::max(first, end)};
+        };
+        const auto [c0, c1] = clipped(width, pictureLeft, from.Width, frameLeft, target.Width);
+        const auto [s0, s1] = clipped(height, pictureTop, from.Height, frameTop, target.Height);
+        target.Write([&](const auto& out) {
+            const PictureRows rows = from;
+            for (int64_t s = s0; s < s1; ++s) {
+                const auto pictureRow = static_cast<int32_t>(rows.Height - 1 - (pictureTop + s));
+                const auto frameRow = static_cast<int32_t>(out.Height - 1 - (frameTop + s));
+                out.Copy(frameRow, static_cast<int32_t>(frameLeft + c0),
+                         rows.Row(pictureRow) + pictureLeft + c0, static_cast<int32_t>(c1 - c0));
+            }
+        });
+    }
+    PresentFrame(ctx, x, y);
+}
+
 void PresentPixels(EngineContext& ctx, int32_t x, int32_t y, const uint8_t* pixels,
                    const BITMAPINFO& header) {
     RasterEngine& e = ctx.Engine;

@@ -245,6 +245,13 @@ void AdoptScreenPalette(EngineContext& ctx, int32_t x, int32_t y);
 void ShowPictureKeyed(EngineContext& ctx, int32_t x, int32_t y, int32_t n);
 void ShowPicture(EngineContext& ctx, int32_t x, int32_t y, int32_t n);
 void ShowScene(EngineContext& ctx, int32_t x, int32_t y);
+// As ShowScene, with a piece of picture n copied pixel for pixel in place of the scene: the
+// width x height rectangle at (pictureLeft, pictureTop) of the picture goes to (frameLeft,
+// frameTop) of the frame buffer (both counted from the top-left corner), clipped to the
+// picture and the frame; the rest of the frame shows the background.
+void ShowPicturePiece(EngineContext& ctx, int32_t x, int32_t y, int32_t n, int32_t pictureLeft,
+                      int32_t pictureTop, int32_t frameLeft, int32_t frameTop, int32_t width,
+                      int32_t height);
 void PresentPixels(EngineContext& ctx, int32_t x, int32_t y, const uint8_t* pixels,
                    const BITMAPINFO& header);
 // As PresentPixels, after erasing (with the DC's pen and brush) what the previous

@@ -16,6 +16,7 @@ constexpr int32_t kMaxGrid = 11;
 // The camera stands this far in front of the box's front face, which is then drawn at half
 // scale: a face of 2 bx x 2 by units covers bx x by pixels.
 constexpr int32_t kFaceDistance = 940;
+constexpr double kFocal = 470.0; // the engine's projection: x * 470 / depth
 constexpr int32_t kHalfSteps = 17; // velocity components are (Random(35) - 17) / 2
 constexpr double kSpinLength = 15.0;
 constexpr int32_t kRestMs = 1000;
@@ -171,6 +172,17 @@ void RestoreUnderTile(FrameContext& ctx, const TilesState& s, int32_t tx, int32_
     }
 }
 
+// The tile at rest, face-on in its place: its piece of the picture pixel for pixel in the
+// middle rectangle of the frame, the one a tile taken apart gives back to the background.
+// The renderer would map the piece's texels with its rounded-down steps, which would drop
+// or repeat a column or row of each tile: the assembled picture is then not the picture.
+// Beyond the picture's right and bottom edges the frame shows the background.
+void LandTile(FrameContext& ctx, const TilesState& s, int32_t tx, int32_t ty, int32_t restX,
+              int32_t restY) {
+    ShowPicturePiece(ctx, restX, restY, 0, tx, ty, (s.Side - s.BoxX) / 2, (s.Side - s.BoxY) / 2,
+                     s.BoxX + 1, s.BoxY + 1);
+}
+
 // One tile's flight: in from beyond the screen's edge to land face-on at its place, or
 // from its place out beyond the edge.
 void FlyTile(FrameContext& ctx, TilesState& s, int32_t column, int32_t row) {
@@ -228,7 +240,11 @@ void FlyTile(FrameContext& ctx, TilesState& s, int32_t column, int32_t row) {
         PumpFrame(ctx);
         // Every frame is drawn: the last one lands the tile (or takes it off the screen),
         // and each present must cover the box's previous place.
-        ShowScene(ctx, static_cast<int32_t>(x), static_cast<int32_t>(y));
+        if (assembling && i == n - 1) {
+            LandTile(ctx, s, tx, ty, restX, restY);
+        } else {
+            ShowScene(ctx, static_cast<int32_t>(x), static_cast<int32_t>(y));
+        }
         while (pacer.OnTime() && !ctx.StopRequested) {
             PumpFrame(ctx);
         }
@@ -346,7 +362,17 @@ void RunFlyingTiles(FrameContext& ctx) {
     s.BoxZ = (s.BoxX + s.BoxY) / 2;
     const double diagonal =
         std::sqrt(double(s.BoxX) * s.BoxX + double(s.BoxY) * s.BoxY + double(s.BoxZ) * s.BoxZ);
-    const auto side = static_cast<int32_t>(std::trunc((diagonal * 2.2 + 26) * 0.5));
+    int32_t side = static_cast<int32_t>(std::trunc((diagonal * 2.2 + 26) * 0.5));
+    // Each present must cover the box's previous place: the frame holds the box turned any
+    // way (a corner comes no nearer the camera than the view distance less the diagonal)
+    // with a frame's largest move (8.5 pixels, and a pixel for the truncated position) on
+    // every side. For small tiles the rule above leaves less and the tiles leave pieces of
+    // themselves on the screen; there the frame is made that much larger.
+    // (A box larger than the view distance has no such bound; its frame is capped below.)
+    if (const double nearest = s.BoxZ + kFaceDistance - diagonal; nearest > 0) {
+        const double reach = std::min(diagonal * kFocal / nearest, double{kMaxSide});
+        side = std::max(side, 2 * (static_cast<int32_t>(std::ceil(reach)) + kHalfSteps / 2 + 2));
+    }
     s.Side = std::min((side + 3) / 4 * 4, kMaxSide);
     EngineResize(ctx, s.Side, s.Side);
     if (e.EngineFailed) {

@@ -162,6 +162,34 @@ TEST(Tiles, EveryFlightLandsInPlace) {
     EXPECT_EQ(DifferentPixels(first, falling), 0);
 }
 
+// Built, the picture stands in its place pixel for pixel, whatever the grid: tiles that
+// divide the picture, tiles of rounded sizes whose last pieces reach past its edges, one
+// tile. Around it the black background shows, up to its very edge.
+TEST(Tiles, TheBuiltPictureIsThePicturePixelForPixel) {
+    struct Grid {
+        int32_t Columns, Rows;
+    };
+    for (const Grid g : {Grid{2, 2}, Grid{3, 3}, Grid{5, 4}, Grid{7, 5}, Grid{1, 1}}) {
+        SCOPED_TRACE(std::to_string(g.Columns) + " x " + std::to_string(g.Rows));
+        TempDir dir;
+        const Image built = Assembled(
+            Play(dir, TilesManifest({.Columns = g.Columns, .Rows = g.Rows}), Times(2, 4002, 100)));
+        ASSERT_GT(built.Width, 0);
+        const Box box = NonBlackBox(built);
+        const TestPicture& p = Picture();
+        ASSERT_EQ(box.Right - box.Left, p.Width);
+        ASSERT_EQ(box.Bottom - box.Top, p.Height);
+        int64_t wrong = 0;
+        for (int32_t y = 0; y < p.Height; ++y) {
+            for (int32_t x = 0; x < p.Width; ++x) {
+                const uint32_t colour = p.Colours[p.Indexes[static_cast<size_t>(y) * p.Width + x]];
+                wrong += built.At(box.Left + x, box.Top + y) != Rgb555(colour);
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
 // One tile: the whole picture flies in, rests, flies out.
 TEST(Tiles, OneByOneIsTheWholePicture) {
     TempDir dir;
