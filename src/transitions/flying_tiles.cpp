@@ -16,7 +16,7 @@ constexpr int32_t kMaxGrid = 11;
 // The camera stands this far in front of the box's front face, which is then drawn at half
 // scale: a face of 2 bx x 2 by units covers bx x by pixels.
 constexpr int32_t kFaceDistance = 940;
-constexpr double kFocal = 470.0; // the engine's projection: x * 470 / depth
+constexpr double kFocal = 470.0;   // the engine's projection: x * 470 / depth
 constexpr int32_t kHalfSteps = 17; // velocity components are (Random(35) - 17) / 2
 constexpr double kSpinLength = 15.0;
 constexpr int32_t kRestMs = 1000;
