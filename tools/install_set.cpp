@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <limits>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <system_error>
 

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cctype>
 #include <limits>
+#include <nlohmann/json.hpp>
 #include <set>
 
 namespace qv::tool {

@@ -6,6 +6,7 @@
 #include "show_build.h"
 #include "tool_error.h"
 
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 namespace qv::tool {

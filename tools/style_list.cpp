@@ -3,6 +3,7 @@
 #include "saver/style_registry.h"
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 namespace qv::tool {

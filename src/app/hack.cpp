@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 
 namespace qv {
 namespace {

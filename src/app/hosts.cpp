@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <string_view>
 
 namespace qv {

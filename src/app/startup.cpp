@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <unistd.h>
 
 namespace qv {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <nlohmann/json.hpp>
 
 namespace qv {
 namespace {

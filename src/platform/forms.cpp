@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
 
 namespace qv {
 namespace {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -8,6 +8,7 @@
 #include "platform/user.h"
 
 #include <cstring>
+#include <nlohmann/json.hpp>
 #include <system_error>
 
 namespace qv {

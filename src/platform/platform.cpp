@@ -3,6 +3,7 @@
 #include "platform/error.h"
 #include "platform/termination.h"
 
+#include <nlohmann/json.hpp>
 #include <unistd.h>
 
 namespace qv {

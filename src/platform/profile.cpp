@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <list>
+#include <nlohmann/json.hpp>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,5 +1,7 @@
 #include "platform/trace.h"
 
+#include <nlohmann/json.hpp>
+
 namespace qv {
 
 Trace::~Trace() {
@@ -14,6 +16,12 @@ bool Trace::Open(const std::string& file) {
     }
     m_file = std::fopen(file.c_str(), "w");
     return m_file != nullptr;
+}
+
+void Trace::Emit(std::string_view ev) {
+    if (m_file) {
+        Emit(ev, nlohmann::json::object());
+    }
 }
 
 void Trace::Emit(std::string_view ev, nlohmann::json fields) {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 #include <string_view>
 
@@ -26,7 +26,10 @@ public:
     // The time stamp of each event: the platform's tick count.
     void SetTimeSource(std::function<uint32_t()> now) { m_now = std::move(now); }
 
-    void Emit(std::string_view ev, nlohmann::json fields = nlohmann::json::object());
+    // The fields come as a JSON object; a file that passes them includes <nlohmann/json.hpp>
+    // (this header only declares the type, which keeps it cheap to include).
+    void Emit(std::string_view ev);
+    void Emit(std::string_view ev, nlohmann::json fields);
 
 private:
     std::FILE* m_file = nullptr;

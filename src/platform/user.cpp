@@ -7,6 +7,7 @@
 #include "platform/trace.h"
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
 
 namespace qv {
 namespace {

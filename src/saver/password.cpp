@@ -4,6 +4,7 @@
 #include "saver/saver.h"
 
 #include <charconv>
+#include <nlohmann/json.hpp>
 
 namespace qv {
 namespace {

@@ -4,6 +4,7 @@
 #include "saver/saver.h"
 
 #include <exception>
+#include <nlohmann/json.hpp>
 
 namespace qv {
 

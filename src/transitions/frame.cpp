@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cmath>
 #include <exception>
+#include <nlohmann/json.hpp>
 
 namespace qv {
 namespace {

@@ -3,6 +3,7 @@
 #include "transitions/style_kit.h"
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
 
 namespace qv {
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cmath>
+#include <nlohmann/json.hpp>
 
 namespace qv {
 namespace {

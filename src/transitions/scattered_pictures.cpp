@@ -5,6 +5,8 @@
 #include "transitions/style_kit.h"
 #include "transitions/styles.h"
 
+#include <nlohmann/json.hpp>
+
 namespace qv {
 namespace {
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
 namespace qv {
 namespace {
