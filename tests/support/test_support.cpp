@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -19,9 +21,15 @@ namespace qv::test {
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
+    // A name that is already a short (8.3) name: "QV" and six hexadecimal digits. A long
+    // name would get a short alias ranked among its siblings, which other tests running at
+    // the same time add and remove, so a short path written by one test could lead into
+    // another test's folder by the time it is read back.
     std::random_device rd;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const fs::path p = fs::temp_directory_path() / ("qv-test-" + std::to_string(rd()));
+        char name[16];
+        std::snprintf(name, sizeof name, "QV%06X", rd() & 0xFFFFFFu);
+        const fs::path p = fs::temp_directory_path() / name;
         std::error_code ec;
         if (fs::create_directory(p, ec)) {
             m_path = p;
@@ -51,9 +59,15 @@ void WriteText(const fs::path& path, const std::string& text) {
 }
 
 std::vector<uint8_t> ReadFile(const fs::path& path) {
+    // In blocks, not a character at a time: tests read whole installed programs, which an
+    // unoptimised build would take seconds over.
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
-                                std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes;
+    char block[1 << 16];
+    while (in.read(block, sizeof block) || in.gcount() > 0) {
+        bytes.insert(bytes.end(), block, block + in.gcount());
+    }
+    return bytes;
 }
 
 std::string ReadText(const fs::path& path) {
@@ -145,7 +159,9 @@ RunResult RunProgram(const fs::path& program, const std::vector<std::string>& ar
         }
     }
     int status = 0;
-    waitpid(pid, &status, 0);
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    r.PeakRssKb = usage.ru_maxrss;
     r.ExitCode = killed ? -9 : WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
     if (errorStream == ErrorStream::Terminal) {
         for (size_t at = r.Err.find("\r\n"); at != std::string::npos; at = r.Err.find("\r\n", at)) {

@@ -31,6 +31,7 @@ struct RunResult {
     int ExitCode = -1;
     std::string Out;
     std::string Err;
+    int64_t PeakRssKb = 0; // the most memory the program held at once (resident, KiB)
 };
 
 // Runs a program with arguments (argv[0] = program as given) in a working directory,

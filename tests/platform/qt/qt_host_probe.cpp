@@ -36,7 +36,11 @@ struct Run {
 };
 
 void Say(const char* format, auto... args) {
-    std::printf(format, args...);
+    if constexpr (sizeof...(args) == 0) {
+        std::fputs(format, stdout);
+    } else {
+        std::printf(format, args...);
+    }
     std::putchar('\n');
     std::fflush(stdout);
 }
