@@ -20,7 +20,9 @@ void Clock::Sleep(uint32_t ms) {
     if (m_mode == Mode::Virtual) {
         m_virtualMs += ms;
     } else if (ms == 0) {
-        std::this_thread::yield();
+        // Sleep(0) gives up the rest of a time slice to another thread that is ready. The
+        // program draws on one thread and the kernel shares the processor by itself, so a
+        // yield would only cost a system call on every round of messages.
     } else {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     }

@@ -18,4 +18,90 @@ uint32_t Surface::PixelRgb(int32_t x, int32_t y) const {
     return (static_cast<uint32_t>(q.Red) << 16) | (static_cast<uint32_t>(q.Green) << 8) | q.Blue;
 }
 
+namespace {
+
+int64_t AreaOf(const Rect& r) {
+    return r.Empty() ? 0 : int64_t{r.Width()} * r.Height();
+}
+
+// Overlapping or sharing an edge: such rectangles are shown as one.
+bool Touch(const Rect& a, const Rect& b) {
+    return a.Left <= b.Right && b.Left <= a.Right && a.Top <= b.Bottom && b.Top <= a.Bottom;
+}
+
+} // namespace
+
+Rect DamageList::Bounds() const {
+    Rect all;
+    for (int i = 0; i < Count; ++i) {
+        all = all.Union(Rects[static_cast<size_t>(i)]);
+    }
+    return all;
+}
+
+int64_t DamageList::Area() const {
+    int64_t area = 0;
+    for (int i = 0; i < Count; ++i) {
+        area += AreaOf(Rects[static_cast<size_t>(i)]);
+    }
+    return area;
+}
+
+void DamageList::Add(const Rect& r) {
+    if (r.Empty()) {
+        return;
+    }
+    Rect grown = r;
+    // Take in every rectangle the new one touches, and those the union then touches.
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (int i = 0; i < Count; ++i) {
+            if (Touch(Rects[static_cast<size_t>(i)], grown)) {
+                grown = grown.Union(Rects[static_cast<size_t>(i)]);
+                Rects[static_cast<size_t>(i)] = Rects[static_cast<size_t>(--Count)];
+                merged = true;
+                break;
+            }
+        }
+    }
+    if (Count == kMax) {
+        // Full: the two rectangles (the new one among them) whose union adds least are
+        // merged, which frees a place.
+        size_t bestA = 0;
+        size_t bestB = kMax;
+        int64_t bestCost = -1;
+        for (size_t a = 0; a <= kMax; ++a) {
+            const Rect& ra = a < kMax ? Rects[a] : grown;
+            for (size_t b = a + 1; b <= kMax; ++b) {
+                const Rect& rb = b < kMax ? Rects[b] : grown;
+                const int64_t cost = AreaOf(ra.Union(rb)) - AreaOf(ra) - AreaOf(rb);
+                if (bestCost < 0 || cost < bestCost) {
+                    bestCost = cost;
+                    bestA = a;
+                    bestB = b;
+                }
+            }
+        }
+        const Rect other = bestB < kMax ? Rects[bestB] : grown;
+        const Rect joined = Rects[bestA].Union(other);
+        if (bestB < kMax) {
+            // Two stored rectangles become one; the new one takes the freed place.
+            Rects[bestA] = joined;
+            Rects[bestB] = grown;
+        } else {
+            Rects[bestA] = joined;
+        }
+        // The joined rectangle may now touch others: add it again from a shorter list.
+        const Rect again = Rects[bestA];
+        Rects[bestA] = Rects[static_cast<size_t>(--Count)];
+        Add(again);
+        return;
+    }
+    Rects[static_cast<size_t>(Count++)] = grown;
+}
+
+void Surface::AddDamage(const Rect& r) {
+    m_damage.Add(r.Intersect(Bounds()));
+}
+
 } // namespace qv

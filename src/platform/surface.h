@@ -25,6 +25,20 @@ enum class PixelFormat : uint8_t {
     Xrgb32,   // 0x00RRGGBB in a little-endian uint32 (bytes B, G, R, 0)
 };
 
+// Changed parts of a surface: at most kMax rectangles that do not overlap one another's
+// bounds by merging (overlapping or touching rectangles are merged, and beyond kMax the two
+// whose union adds least are).
+struct DamageList {
+    static constexpr int kMax = 8;
+    std::array<Rect, kMax> Rects{};
+    int Count = 0;
+
+    bool Empty() const { return Count == 0; }
+    Rect Bounds() const;
+    int64_t Area() const;
+    void Add(const Rect& r);
+};
+
 // Plain pixel storage: width, height, stride and bytes, rows top-down. Knows nothing of
 // device contexts, clipping or windows. An indexed surface carries its colour table, so
 // an 8-bit palettised display is an Indexed8 window surface whose table is the realised
@@ -58,14 +72,16 @@ public:
     // The pixel at (x, y) as 0x00RRGGBB, through the colour table for indexed surfaces.
     uint32_t PixelRgb(int32_t x, int32_t y) const;
 
-    // Changed area since the host last took it (window surfaces); drawing adds to it.
-    void AddDamage(const Rect& r) { m_damage = m_damage.Union(r.Intersect(Bounds())); }
-    Rect TakeDamage() {
-        Rect d = m_damage;
+    // Changed area since the host last took it (window surfaces); drawing adds to it. The
+    // area is kept as a few rectangles, so that spots far apart are shown without what lies
+    // between them.
+    void AddDamage(const Rect& r);
+    const DamageList& Damage() const { return m_damage; }
+    DamageList TakeDamage() {
+        const DamageList d = m_damage;
         m_damage = {};
         return d;
     }
-    const Rect& Damage() const { return m_damage; }
 
 private:
     int32_t m_width = 0;
@@ -74,7 +90,7 @@ private:
     PixelFormat m_format = PixelFormat::Xrgb32;
     std::vector<uint8_t> m_bytes;
     ColorTable m_colors{};
-    Rect m_damage;
+    DamageList m_damage;
 };
 
 } // namespace qv

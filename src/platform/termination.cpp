@@ -11,11 +11,16 @@ namespace {
 
 int g_pipe[2] = {-1, -1};
 std::atomic<int> g_lastSignal{0};
+// Set by the handler before it writes to the pipe: without it the pipe is not read, so
+// that the check made on every round of messages costs no system call.
+std::atomic<bool> g_signalled{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 bool g_pending = false;
 
 void OnSignal(int signal) {
     const int saved = errno;
     g_lastSignal.store(signal, std::memory_order_relaxed);
+    g_signalled.store(true);
     const char byte = 1;
     // A full pipe already holds a request: the byte may be dropped.
     [[maybe_unused]] const ssize_t n = write(g_pipe[1], &byte, 1);
@@ -48,9 +53,12 @@ int TerminationSignals::WakeFd() {
 }
 
 int TerminationSignals::Take() {
-    if (g_pipe[0] < 0) {
+    if (g_pipe[0] < 0 || !g_signalled.load()) {
         return 0;
     }
+    // Cleared before the pipe is drained: a signal that comes meanwhile sets it again and
+    // is seen (once more) in the next round.
+    g_signalled.store(false);
     char buffer[64];
     bool any = false;
     while (read(g_pipe[0], buffer, sizeof buffer) > 0) {

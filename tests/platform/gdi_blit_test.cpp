@@ -1,6 +1,10 @@
 #include "gdi_fixture.h"
 #include "platform/gdi_pixels.h"
 
+#include <algorithm>
+#include <tuple>
+#include <vector>
+
 namespace qv::test {
 namespace {
 
@@ -157,8 +161,68 @@ TEST(GdiBitBlt, WindowSurfaceSelfCopyScrollsAndRecordsDamage) {
     const Surface before = s;
     ASSERT_TRUE(w.Gdi.BitBlt(dc, 2, 1, 9, 6, dc, 0, 0, SRCCOPY));
     ExpectSamePixels(s, Expected(before, before, 2, 1, 9, 6, 0, 0, SRCCOPY));
-    EXPECT_EQ(s.TakeDamage(), (Rect{2, 1, 9, 6}));
+    EXPECT_EQ(s.TakeDamage().Bounds(), (Rect{2, 1, 9, 6}));
     w.Gdi.ReleaseDC(wnd, dc);
+}
+
+// Damage is kept as a few rectangles: changes that overlap or touch become one, changes
+// apart stay apart, and beyond the list's room the rectangles are merged so that every
+// changed pixel stays covered.
+TEST(SurfaceDamage, KeepsChangesApartAndCoversEveryChangedPixel) {
+    struct Case {
+        const char* Name;
+        std::vector<Rect> Added;
+        std::vector<Rect> Expected; // in any order; empty: only check coverage
+    };
+    std::vector<Rect> many;
+    for (int32_t i = 0; i < 20; ++i) {
+        many.push_back({i * 10, (i * 7) % 50, i * 10 + 3, (i * 7) % 50 + 4});
+    }
+    const Case cases[] = {
+        {"apart", {{0, 0, 2, 2}, {50, 50, 60, 55}}, {{0, 0, 2, 2}, {50, 50, 60, 55}}},
+        {"overlapping", {{0, 0, 10, 10}, {5, 5, 20, 12}}, {{0, 0, 20, 12}}},
+        {"touching", {{0, 0, 10, 10}, {10, 0, 12, 4}}, {{0, 0, 12, 10}}},
+        {"a union that reaches a third",
+         {{0, 0, 4, 4}, {20, 0, 24, 4}, {3, 0, 21, 2}},
+         {{0, 0, 24, 4}}},
+        {"clipped to the surface",
+         {{-5, -5, 3, 3}, {190, 90, 300, 300}},
+         {{0, 0, 3, 3}, {190, 90, 200, 100}}},
+        {"more than fit", many, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Surface s(200, 100, PixelFormat::Xrgb32);
+        for (const Rect& r : c.Added) {
+            s.AddDamage(r);
+        }
+        const DamageList d = s.TakeDamage();
+        EXPECT_TRUE(s.Damage().Empty());
+        ASSERT_LE(d.Count, DamageList::kMax);
+        std::vector<Rect> got(d.Rects.begin(), d.Rects.begin() + d.Count);
+        if (!c.Expected.empty()) {
+            auto byCorner = [](const Rect& a, const Rect& b) {
+                return std::tie(a.Left, a.Top) < std::tie(b.Left, b.Top);
+            };
+            std::vector<Rect> want = c.Expected;
+            std::sort(got.begin(), got.end(), byCorner);
+            std::sort(want.begin(), want.end(), byCorner);
+            EXPECT_EQ(got, want);
+        }
+        for (const Rect& r : c.Added) {
+            const Rect in = r.Intersect(s.Bounds());
+            for (int32_t y = in.Top; y < in.Bottom; ++y) {
+                for (int32_t x = in.Left; x < in.Right; ++x) {
+                    EXPECT_TRUE(std::any_of(got.begin(), got.end(),
+                                            [&](const Rect& g) {
+                                                return x >= g.Left && x < g.Right && y >= g.Top &&
+                                                       y < g.Bottom;
+                                            }))
+                        << x << "," << y;
+                }
+            }
+        }
+    }
 }
 
 TEST(GdiBitBlt, ViewportOriginsShiftBothEnds) {

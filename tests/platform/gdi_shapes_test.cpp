@@ -220,7 +220,7 @@ TEST(GdiShapes, FillRectUsesOriginClipsAndRecordsDamageOnWindows) {
     const HBRUSH red = w.Gdi.CreateSolidBrush(RGB(255, 0, 0));
     w.Gdi.SetViewportOrgEx(dc, 2, 1, nullptr);
     EXPECT_EQ(w.Gdi.FillRect(dc, {1, 1, 10, 2}, red), 1);
-    EXPECT_EQ(s.TakeDamage(), (Rect{3, 2, 6, 3}));
+    EXPECT_EQ(s.TakeDamage().Bounds(), (Rect{3, 2, 6, 3}));
     EXPECT_EQ(Art(s, {{0, '.'}, {0xFF0000, 'r'}}), "......\n"
                                                    "......\n"
                                                    "...rrr\n"

@@ -277,7 +277,7 @@ TEST(DrawScaledFrameTest, NearestPixelScalingKeepsOrientation) {
     EXPECT_EQ(s.PixelRgb(6, 4), 0x00FFFFFFu); // the unused byte is cleared
     EXPECT_EQ(s.PixelRgb(0, 0), 0u);
     EXPECT_EQ(s.PixelRgb(7, 5), 0u);
-    EXPECT_EQ(s.Damage(), (Rect{1, 1, 7, 5}));
+    EXPECT_EQ(s.Damage().Bounds(), (Rect{1, 1, 7, 5}));
 }
 
 TEST(DrawScaledFrameTest, EightBitSurfacesTakeTheNearestTableEntry) {

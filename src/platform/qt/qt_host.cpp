@@ -286,7 +286,7 @@ QtHost::Pending QtHost::PendingDrawing() {
             continue;
         }
         p.Any = true;
-        const int64_t area = int64_t{s->Damage().Width()} * s->Damage().Height();
+        const int64_t area = s->Damage().Area();
         const int64_t whole = int64_t{s->Width()} * s->Height();
         p.Large = p.Large || area >= std::min(kLargeDamagePixels, whole / 4);
     }
@@ -338,6 +338,7 @@ void QtHost::DeliverInput() {
     // A wake-up may be the preview's host window going away.
     CheckForeignWindow(waited);
     KeepInputHeld();
+    bool processed = waited;
     if (!m_os->Clock().IsVirtual()) {
         const Pending pending = PendingDrawing();
         if (!pending.Any) {
@@ -346,6 +347,7 @@ void QtHost::DeliverInput() {
             // short while has passed.
             if (!waited) {
                 WaitForEvents(kIdleWaitMs);
+                processed = true;
             }
         } else if (pending.Large) {
             // A redraw of much of a window (a fade redraws its whole picture every round, as
@@ -359,10 +361,15 @@ void QtHost::DeliverInput() {
                     .count());
             if (left > 0) {
                 WaitForEvents(left);
+                processed = true;
             }
         }
     }
-    QCoreApplication::processEvents();
+    // A wait in this round has run the event loop already; another pass would only poll
+    // its sources once more.
+    if (!processed) {
+        QCoreApplication::processEvents();
+    }
 }
 
 void QtHost::AfterMessages() {
@@ -371,7 +378,7 @@ void QtHost::AfterMessages() {
         if (!s) {
             continue;
         }
-        const Rect damage = s->TakeDamage();
+        const DamageList damage = s->TakeDamage();
         if (!damage.Empty() && window->isVisible()) {
             window->Present(damage);
             m_lastPresent = std::chrono::steady_clock::now();

@@ -55,26 +55,30 @@ void SurfaceWindow::CopyRect(const QRect& rect) {
     }
 }
 
-void SurfaceWindow::Present(const Rect& damage) {
+void SurfaceWindow::Present(const DamageList& damage) {
     if (!isExposed()) {
         m_needsFull = true;
         return;
     }
     const QRect whole(QPoint(0, 0), size());
-    QRect rect = whole;
-    if (!m_needsFull) {
-        rect = QRect(damage.Left, damage.Top, damage.Width(), damage.Height()).intersected(whole);
-        if (rect.isEmpty()) {
+    if (m_store.size() != size()) {
+        m_store.resize(size());
+        m_needsFull = true;
+    }
+    QRegion region;
+    if (m_needsFull) {
+        region = QRegion(whole);
+    } else {
+        for (int i = 0; i < damage.Count; ++i) {
+            const Rect& r = damage.Rects[static_cast<size_t>(i)];
+            region += QRect(r.Left, r.Top, r.Width(), r.Height()).intersected(whole);
+        }
+        if (region.isEmpty()) {
             return;
         }
     }
-    if (m_store.size() != size()) {
-        m_store.resize(size());
-        rect = whole;
-    }
-    const QRegion region(rect);
     m_store.beginPaint(region);
-    if (rect == whole) {
+    if (m_needsFull) {
         // Where the window is larger than its surface (a window manager that did not honour
         // the size), the rest is black.
         const QImage* src = SurfaceImage();
@@ -85,7 +89,9 @@ void SurfaceWindow::Present(const Rect& damage) {
             painter.fillRect(whole, Qt::black);
         }
     }
-    CopyRect(rect);
+    for (const QRect& rect : region) {
+        CopyRect(rect);
+    }
     m_store.endPaint();
     m_store.flush(region);
     m_needsFull = false;
@@ -94,7 +100,7 @@ void SurfaceWindow::Present(const Rect& damage) {
 void SurfaceWindow::exposeEvent(QExposeEvent* /*event*/) {
     if (isExposed()) {
         m_needsFull = true;
-        Present(Rect{});
+        Present(DamageList{});
     }
 }
 

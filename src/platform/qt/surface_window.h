@@ -19,7 +19,7 @@ public:
 
     // Copies the changed part of the surface to the screen; the whole window after it was
     // exposed, resized or could not be drawn.
-    void Present(const Rect& damage);
+    void Present(const DamageList& damage);
 
 protected:
     void exposeEvent(QExposeEvent* event) override;

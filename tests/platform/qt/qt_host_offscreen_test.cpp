@@ -103,6 +103,17 @@ TEST_F(OffscreenHost, EachRoundCopiesTheChangedRectangleOnly) {
     EXPECT_EQ(Pixel(shown, 50, 39), 0xC03020u);
     EXPECT_EQ(Pixel(shown, 49, 40), 0xC03020u);
 
+    // Two changes far apart show as themselves: what lies between them, drawn without
+    // damage, stays off the screen.
+    Fill(s, {60, 60, 61, 61}, 0x0000FF, false);
+    Fill(s, {2, 2, 4, 4}, 0xFFFF00, true);
+    Fill(s, {100, 100, 102, 102}, 0xFF00FF, true);
+    m_os->User().ProcessMessages();
+    shown = Shown(wnd);
+    EXPECT_EQ(Pixel(shown, 3, 3), 0xFFFF00u);
+    EXPECT_EQ(Pixel(shown, 101, 101), 0xFF00FFu);
+    EXPECT_EQ(Pixel(shown, 60, 60), 0xC03020u);
+
     // A window shown again after hiding shows all of its surface, damaged or not.
     m_os->User().ShowWindow(wnd, SW_HIDE);
     m_os->User().ProcessMessages();
