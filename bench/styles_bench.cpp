@@ -7,16 +7,22 @@
 // - Window host on Xvfb, real clock: processor seconds per second of the player and of the
 //   X server over 20 s after a 3 s warm-up (/proc/PID/stat), as player_cpu and xserver_cpu;
 //   the hacks (BM_Peer) are measured the same way with -root.
+// - Memory (only with --memory, as it takes a while): the most resident memory of a
+//   headless run of one virtual minute and of one virtual hour, as peak_rss_1min_mb and
+//   peak_rss_60min_mb; a style that keeps its memory flat shows the same figure twice.
 #include "scenario_support.h"
 #include "styles3d_support.h"
 #include "test_support.h"
 #include "x_session.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
+#include <cstdio>
 #include <dirent.h>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 #include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
@@ -95,6 +101,10 @@ const StyleCase kCases[] = {
      R"({"PictureNumbers": [0, 1], "SpotCount": 3, "SpotSize": 200, "SwitchTime": 10000,
          "ZoomFactor": 2, "SpotShape": 0, "SpeedOffset": 50})",
      2},
+    {"slideshow/fade", 2, -1, R"({"PictureCount": 2, "PictureNumbers": [0, 1]})", 2},
+    {"slideshow/blocks", 13, -1, R"({"PictureCount": 2, "PictureNumbers": [0, 1]})", 2},
+    {"slideshow/wipe", 14, -1, R"({"PictureCount": 2, "PictureNumbers": [0, 1]})", 2},
+    {"video/looping_10s_clip", 11, -1, R"({"VideoFile": "clip.avi", "VideoLoop": 1})", 0},
     {"painter", 9, -1,
      R"({"FreeFlightTime": 1000, "BackgroundNumbers": [1, 2], "SpriteFrameNumbers": [0],
          "SpriteFrameTime": 100, "SpriteKeyed": 0, "SpeedOffset": 50})",
@@ -122,6 +132,19 @@ void WriteCaseShow(const TempDir& dir, const StyleCase& c) {
         show = BuildWithTool(dir, manifest, pictures);
     }
     WriteFile(dir / "show.qdm", show);
+    if (c.Style == 11) {
+        // Ten seconds of a moving test picture with a tone, beside the show.
+        const RunResult r =
+            Run("/usr/bin/gst-launch-1.0",
+                {"gst-launch-1.0", "-q", "videotestsrc", "pattern=ball", "num-buffers=250", "!",
+                 "video/x-raw,format=BGRx,width=320,height=240,framerate=25/1", "!", "avimux",
+                 "name=mux", "!", "filesink", "location=" + (dir / "clip.avi").string(),
+                 "audiotestsrc", "num-buffers=430", "!", "audioconvert", "!", "mux."},
+                dir.Path(), 60000);
+        if (r.ExitCode != 0) {
+            std::fprintf(stderr, "gst-launch-1.0 could not write the clip: %s\n", r.Err.c_str());
+        }
+    }
 }
 
 double ChildSeconds() {
@@ -153,6 +176,31 @@ void BM_Headless(benchmark::State& state, const StyleCase& c) {
         state.SetIterationTime(wall);
         state.counters["x_real_time"] = kVirtualMs / 1000.0 / cpu;
         state.counters["wall_x"] = kVirtualMs / 1000.0 / wall;
+    }
+}
+
+// The most resident memory of headless runs of one virtual minute and one virtual hour.
+void BM_Memory(benchmark::State& state, const StyleCase& c) {
+    TempDir dir;
+    WriteCaseShow(dir, c);
+    std::filesystem::create_directories(dir / "root");
+    for (auto _ : state) {
+        const auto t0 = SteadyClock::now();
+        for (const auto& [minutes, counter] :
+             {std::pair{1, "peak_rss_1min_mb"}, std::pair{60, "peak_rss_60min_mb"}}) {
+            const RunResult r =
+                Run(QV_PLAYER,
+                    {"/DEMO", (dir / "show.qdm").string(), "--display=headless",
+                     "--root=" + (dir / "root").string(), "--size=1920x1080",
+                     "--time=2026-03-07T14:05:09", "--duration=" + std::to_string(minutes * 60000)},
+                    dir.Path(), 3600000);
+            if (r.ExitCode != 0) {
+                state.SkipWithError(r.Err.c_str());
+                return;
+            }
+            state.counters[counter] = static_cast<double>(r.PeakRssKb) / 1024.0;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(SteadyClock::now() - t0).count());
     }
 }
 
@@ -248,6 +296,28 @@ void BM_Peer(benchmark::State& state, const std::string& hack) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // --memory: the long memory runs in place of the speed measurements.
+    bool memory = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--memory") {
+            memory = true;
+            std::copy(argv + i + 1, argv + argc, argv + i);
+            --argc;
+            break;
+        }
+    }
+    if (memory) {
+        for (const StyleCase& c : kCases) {
+            benchmark::RegisterBenchmark(("BM_Memory/" + std::string(c.Name)).c_str(), BM_Memory, c)
+                ->Iterations(1)
+                ->UseManualTime()
+                ->Unit(benchmark::kSecond);
+        }
+        benchmark::Initialize(&argc, argv);
+        benchmark::RunSpecifiedBenchmarks();
+        benchmark::Shutdown();
+        return 0;
+    }
     for (const StyleCase& c : kCases) {
         for (const auto& [kind, fn] :
              {std::pair{"BM_Headless/", &BM_Headless}, std::pair{"BM_Xvfb/", &BM_Xvfb}}) {
