@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace qv {
 namespace {
@@ -139,15 +140,21 @@ void ShowPicturePiece(EngineContext& ctx, int32_t x, int32_t y, int32_t n, int32
             const int64_t end = std::min({piece, srcSize - src, dstSize - dst});
             return std::pair{first, std::max(first, end)};
         };
-        const auto [c0, c1] = clipped(width, pictureLeft, from.Width, frameLeft, target.Width);
-        const auto [s0, s1] = clipped(height, pictureTop, from.Height, frameTop, target.Height);
+        const std::pair<int64_t, int64_t> columns =
+            clipped(width, pictureLeft, from.Width, frameLeft, target.Width);
+        const std::pair<int64_t, int64_t> rows =
+            clipped(height, pictureTop, from.Height, frameTop, target.Height);
+        const int64_t c0 = columns.first;
+        const int64_t c1 = columns.second;
+        const int64_t s0 = rows.first;
+        const int64_t s1 = rows.second;
         target.Write([&](const auto& out) {
-            const PictureRows rows = from;
+            const PictureRows picture = from;
             for (int64_t s = s0; s < s1; ++s) {
-                const auto pictureRow = static_cast<int32_t>(rows.Height - 1 - (pictureTop + s));
+                const auto pictureRow = static_cast<int32_t>(picture.Height - 1 - (pictureTop + s));
                 const auto frameRow = static_cast<int32_t>(out.Height - 1 - (frameTop + s));
                 out.Copy(frameRow, static_cast<int32_t>(frameLeft + c0),
-                         rows.Row(pictureRow) + pictureLeft + c0, static_cast<int32_t>(c1 - c0));
+                         picture.Row(pictureRow) + pictureLeft + c0, static_cast<int32_t>(c1 - c0));
             }
         });
     }

@@ -188,6 +188,12 @@ public:
                 return MCIERR_INVALID_FILE;
             }
         }
+        // Nothing reads the pipeline's messages from here on (errors show in what the
+        // seeks and state changes return), and every seek posts a few: unread, they would
+        // pile up for as long as the video plays, a replay of a looping clip at a time.
+        GstBus* bus = gst_element_get_bus(m_pipeline);
+        gst_bus_set_flushing(bus, TRUE);
+        gst_object_unref(bus);
         return 0;
     }
 
