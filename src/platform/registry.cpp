@@ -364,6 +364,10 @@ RegistryText ParseRegistryText(std::string_view text) {
             if (!clean || clean->empty()) {
                 Fail(firstLine, "empty key name");
             }
+            // "[\-K]" names the key "-K", which would be written back as a deletion.
+            if (clean->front() == '-') {
+                Fail(firstLine, "key deletions are not kept in this file");
+            }
             key = FindKey(registry, *clean);
             if (!key) {
                 registry.Keys.push_back({*clean, {}});

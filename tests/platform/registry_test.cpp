@@ -92,6 +92,7 @@ TEST(RegistryText, ADamagedFileNamesItsLine) {
         {"REGEDIT4\n[K]\n\"a\"=hex(zz):11\n", "registry.reg:3: a typed value"},
         {"REGEDIT4\n[K]\n\"a\"=-\n", "registry.reg:3: a value is"},
         {"REGEDIT4\n[-K]\n", "registry.reg:2: key deletions"},
+        {"REGEDIT4\n[\\-K]\n", "registry.reg:2: key deletions"},
         {"REGEDIT4\n[K\n", "registry.reg:2: a key is [PATH]"},
         {"REGEDIT4\n[\\\\]\n", "registry.reg:2: empty key name"},
         {"REGEDIT4\n[K]\n\"a\"=hex:01,\\\n02,\\\nzz\n", "registry.reg:3: hex bytes"},
