@@ -111,8 +111,8 @@ const StyleCase kCases[] = {
      3},
 };
 
-// The show of a case, written into the folder.
-void WriteCaseShow(const TempDir& dir, const StyleCase& c) {
+// The show of a case, written into the folder; false when it could not be built.
+bool WriteCaseShow(const TempDir& dir, const StyleCase& c) {
     std::vector<uint8_t> show;
     if (c.Mode >= 0) {
         show = Show3d(c.Style, c.Mode);
@@ -125,10 +125,27 @@ void WriteCaseShow(const TempDir& dir, const StyleCase& c) {
             const int32_t h = c.Style == 12 ? 480 : sprite ? 48 : 240;
             pictures.push_back(CellPicture(w, h, 9, 5 + static_cast<uint32_t>(i)));
         }
+        // The style's template gives every field; the case sets those it measures.
+        const RunResult tmpl = Run(QV_SHOW_TOOL, {"template", std::to_string(c.Style)}, dir.Path());
+        nlohmann::json parameters =
+            tmpl.ExitCode == 0
+                ? nlohmann::json::parse(tmpl.Out).value("Parameters", nlohmann::json::object())
+                : nlohmann::json::object();
+        const nlohmann::json own = nlohmann::json::parse(c.Params);
+        parameters.update(own);
+        // A list the case sets gives its count (PictureNumbers -> PictureCount).
+        for (const auto& [key, value] : own.items()) {
+            const size_t at = key.rfind("Numbers");
+            const std::string count = key.substr(0, at) + "Count";
+            if (value.is_array() && at != std::string::npos && at + 7 == key.size() &&
+                !own.contains(count) && parameters.contains(count)) {
+                parameters[count] = value.size();
+            }
+        }
         const nlohmann::json manifest{{"SaverTitle", "Bench"},
                                       {"AboutText", "Bench"},
                                       {"TransitionType", c.Style},
-                                      {"Parameters", nlohmann::json::parse(c.Params)}};
+                                      {"Parameters", parameters}};
         show = BuildWithTool(dir, manifest, pictures);
     }
     WriteFile(dir / "show.qdm", show);
@@ -136,15 +153,17 @@ void WriteCaseShow(const TempDir& dir, const StyleCase& c) {
         // Ten seconds of a moving test picture with a tone, beside the show.
         const RunResult r =
             Run("/usr/bin/gst-launch-1.0",
-                {"gst-launch-1.0", "-q", "videotestsrc", "pattern=ball", "num-buffers=250", "!",
+                {"-q", "videotestsrc", "pattern=ball", "num-buffers=250", "!",
                  "video/x-raw,format=BGRx,width=320,height=240,framerate=25/1", "!", "avimux",
                  "name=mux", "!", "filesink", "location=" + (dir / "clip.avi").string(),
                  "audiotestsrc", "num-buffers=430", "!", "audioconvert", "!", "mux."},
                 dir.Path(), 60000);
         if (r.ExitCode != 0) {
             std::fprintf(stderr, "gst-launch-1.0 could not write the clip: %s\n", r.Err.c_str());
+            return false;
         }
     }
+    return !show.empty();
 }
 
 double ChildSeconds() {
@@ -156,7 +175,10 @@ double ChildSeconds() {
 
 void BM_Headless(benchmark::State& state, const StyleCase& c) {
     TempDir dir;
-    WriteCaseShow(dir, c);
+    if (!WriteCaseShow(dir, c)) {
+        state.SkipWithError("the case's show did not build");
+        return;
+    }
     std::filesystem::create_directories(dir / "root");
     for (auto _ : state) {
         const double cpu0 = ChildSeconds();
@@ -182,7 +204,10 @@ void BM_Headless(benchmark::State& state, const StyleCase& c) {
 // The most resident memory of headless runs of one virtual minute and one virtual hour.
 void BM_Memory(benchmark::State& state, const StyleCase& c) {
     TempDir dir;
-    WriteCaseShow(dir, c);
+    if (!WriteCaseShow(dir, c)) {
+        state.SkipWithError("the case's show did not build");
+        return;
+    }
     std::filesystem::create_directories(dir / "root");
     for (auto _ : state) {
         const auto t0 = SteadyClock::now();
@@ -280,7 +305,10 @@ void MeasureOnXvfb(benchmark::State& state, const std::string& program,
 }
 void BM_Xvfb(benchmark::State& state, const StyleCase& c) {
     TempDir dir;
-    WriteCaseShow(dir, c);
+    if (!WriteCaseShow(dir, c)) {
+        state.SkipWithError("the case's show did not build");
+        return;
+    }
     MeasureOnXvfb(state, QV_PLAYER,
                   {"/DEMO", (dir / "show.qdm").string(), "--root=" + (dir / "root").string()});
 }
