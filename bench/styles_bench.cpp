@@ -166,6 +166,25 @@ bool WriteCaseShow(const TempDir& dir, const StyleCase& c) {
     return !show.empty();
 }
 
+// The case's show in the folder, or the benchmark skipped with the reason.
+bool PrepareCase(benchmark::State& state, const TempDir& dir, const StyleCase& c) {
+    if (!WriteCaseShow(dir, c)) {
+        state.SkipWithError("the case's show did not build");
+        return false;
+    }
+    std::filesystem::create_directories(dir / "root");
+    return true;
+}
+
+// The player headless at 1920 x 1080 on the case's show for durationMs of virtual time.
+RunResult PlayHeadless(const TempDir& dir, int32_t durationMs, int timeoutMs) {
+    return Run(QV_PLAYER,
+               {"/DEMO", (dir / "show.qdm").string(), "--display=headless",
+                "--root=" + (dir / "root").string(), "--size=1920x1080",
+                "--time=2026-03-07T14:05:09", "--duration=" + std::to_string(durationMs)},
+               dir.Path(), timeoutMs);
+}
+
 double ChildSeconds() {
     rusage u{};
     getrusage(RUSAGE_CHILDREN, &u);
@@ -175,20 +194,13 @@ double ChildSeconds() {
 
 void BM_Headless(benchmark::State& state, const StyleCase& c) {
     TempDir dir;
-    if (!WriteCaseShow(dir, c)) {
-        state.SkipWithError("the case's show did not build");
+    if (!PrepareCase(state, dir, c)) {
         return;
     }
-    std::filesystem::create_directories(dir / "root");
     for (auto _ : state) {
         const double cpu0 = ChildSeconds();
         const auto t0 = SteadyClock::now();
-        const RunResult r =
-            Run(QV_PLAYER,
-                {"/DEMO", (dir / "show.qdm").string(), "--display=headless",
-                 "--root=" + (dir / "root").string(), "--size=1920x1080",
-                 "--time=2026-03-07T14:05:09", "--duration=" + std::to_string(kVirtualMs)},
-                dir.Path(), 600000);
+        const RunResult r = PlayHeadless(dir, kVirtualMs, 600000);
         const double wall = std::chrono::duration<double>(SteadyClock::now() - t0).count();
         const double cpu = ChildSeconds() - cpu0;
         if (r.ExitCode != 0) {
@@ -204,21 +216,14 @@ void BM_Headless(benchmark::State& state, const StyleCase& c) {
 // The most resident memory of headless runs of one virtual minute and one virtual hour.
 void BM_Memory(benchmark::State& state, const StyleCase& c) {
     TempDir dir;
-    if (!WriteCaseShow(dir, c)) {
-        state.SkipWithError("the case's show did not build");
+    if (!PrepareCase(state, dir, c)) {
         return;
     }
-    std::filesystem::create_directories(dir / "root");
     for (auto _ : state) {
         const auto t0 = SteadyClock::now();
         for (const auto& [minutes, counter] :
              {std::pair{1, "peak_rss_1min_mb"}, std::pair{60, "peak_rss_60min_mb"}}) {
-            const RunResult r =
-                Run(QV_PLAYER,
-                    {"/DEMO", (dir / "show.qdm").string(), "--display=headless",
-                     "--root=" + (dir / "root").string(), "--size=1920x1080",
-                     "--time=2026-03-07T14:05:09", "--duration=" + std::to_string(minutes * 60000)},
-                    dir.Path(), 3600000);
+            const RunResult r = PlayHeadless(dir, minutes * 60000, 3600000);
             if (r.ExitCode != 0) {
                 state.SkipWithError(r.Err.c_str());
                 return;
@@ -305,8 +310,7 @@ void MeasureOnXvfb(benchmark::State& state, const std::string& program,
 }
 void BM_Xvfb(benchmark::State& state, const StyleCase& c) {
     TempDir dir;
-    if (!WriteCaseShow(dir, c)) {
-        state.SkipWithError("the case's show did not build");
+    if (!PrepareCase(state, dir, c)) {
         return;
     }
     MeasureOnXvfb(state, QV_PLAYER,
@@ -323,45 +327,32 @@ void BM_Peer(benchmark::State& state, const std::string& hack) {
 
 } // namespace
 
+// One measured run per benchmark, in seconds of its own timing.
+template <typename Fn, typename Arg>
+void Register(const std::string& name, Fn fn, const Arg& arg) {
+    benchmark::RegisterBenchmark(name.c_str(), fn, arg)
+        ->Iterations(1)
+        ->UseManualTime()
+        ->Unit(benchmark::kSecond);
+}
+
 int main(int argc, char** argv) {
     // --memory: the long memory runs in place of the speed measurements.
-    bool memory = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::string_view(argv[i]) == "--memory") {
-            memory = true;
-            std::copy(argv + i + 1, argv + argc, argv + i);
-            --argc;
-            break;
-        }
-    }
-    if (memory) {
-        for (const StyleCase& c : kCases) {
-            benchmark::RegisterBenchmark(("BM_Memory/" + std::string(c.Name)).c_str(), BM_Memory, c)
-                ->Iterations(1)
-                ->UseManualTime()
-                ->Unit(benchmark::kSecond);
-        }
-        benchmark::Initialize(&argc, argv);
-        benchmark::RunSpecifiedBenchmarks();
-        benchmark::Shutdown();
-        return 0;
-    }
+    const auto end = std::remove(argv + 1, argv + argc, std::string_view("--memory"));
+    const bool memory = end != argv + argc;
+    argc = static_cast<int>(end - argv);
+    argv[argc] = nullptr;
     for (const StyleCase& c : kCases) {
-        for (const auto& [kind, fn] :
-             {std::pair{"BM_Headless/", &BM_Headless}, std::pair{"BM_Xvfb/", &BM_Xvfb}}) {
-            benchmark::RegisterBenchmark((kind + std::string(c.Name)).c_str(), fn, c)
-                ->Iterations(1)
-                ->UseManualTime()
-                ->Unit(benchmark::kSecond);
+        if (memory) {
+            Register("BM_Memory/" + std::string(c.Name), BM_Memory, c);
+        } else {
+            Register("BM_Headless/" + std::string(c.Name), BM_Headless, c);
+            Register("BM_Xvfb/" + std::string(c.Name), BM_Xvfb, c);
         }
     }
     for (const char* hack : kPeers) {
-        if (access((std::string(kHackDir) + hack).c_str(), X_OK) == 0) {
-            benchmark::RegisterBenchmark(("BM_Peer/" + std::string(hack)).c_str(), BM_Peer,
-                                         std::string(hack))
-                ->Iterations(1)
-                ->UseManualTime()
-                ->Unit(benchmark::kSecond);
+        if (!memory && access((std::string(kHackDir) + hack).c_str(), X_OK) == 0) {
+            Register("BM_Peer/" + std::string(hack), BM_Peer, std::string(hack));
         }
     }
     benchmark::Initialize(&argc, argv);
