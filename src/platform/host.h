@@ -48,9 +48,12 @@ public:
     // End of a round: show changed surfaces, take the snapshots and recording frames due.
     virtual void AfterMessages() = 0;
     // Between rounds on the real clock, with no message waiting: blocks until input
-    // arrives (left for the next round to deliver) or the tick count reaches untilTick,
-    // whichever comes first. The default returns at once.
-    virtual void WaitForInput(uint32_t /*untilTick*/) {}
+    // arrives (left for the next round to deliver) or the tick count reaches a time from
+    // untilTick to latestTick, whichever comes first. Within that span the host picks the
+    // time (a window host: its next present, so that the drawing of several short steps is
+    // shown at once); latestTick == untilTick asks for untilTick itself. The default
+    // returns at once.
+    virtual void WaitForInput(uint32_t /*untilTick*/, uint32_t /*latestTick*/) {}
     // A file descriptor whose readability ends WaitForInput as input does (the termination
     // signals' pipe). The host only wakes on it; the platform reads it.
     virtual void WatchWakeFd(int /*fd*/) {}

@@ -71,19 +71,27 @@ Platform::~Platform() {
     m_media.reset();
 }
 
-void Platform::WaitForMessage(uint32_t untilTick) {
+void Platform::WaitForMessage(uint32_t untilTick, uint32_t slackMs) {
     if (m_clock.IsVirtual() || m_user->MessagesWaiting()) {
         return;
     }
     const uint32_t now = m_clock.GetTickCount();
     uint32_t until = untilTick;
+    uint32_t latest = untilTick + slackMs;
+    // Media notices and video frames are due at their own time, without slack.
     if (const std::optional<uint32_t> due = m_media->NextDue()) {
-        if (static_cast<int32_t>(*due - now) < static_cast<int32_t>(until - now)) {
+        const auto before = [now](uint32_t a, uint32_t b) {
+            return static_cast<int32_t>(a - now) < static_cast<int32_t>(b - now);
+        };
+        if (before(*due, until)) {
             until = *due;
+        }
+        if (before(*due, latest)) {
+            latest = *due;
         }
     }
     if (static_cast<int32_t>(until - now) > 0) {
-        m_host->WaitForInput(until);
+        m_host->WaitForInput(until, latest);
     }
 }
 

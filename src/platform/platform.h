@@ -57,8 +57,11 @@ public:
     // comes first: the host's input and the media notices and video frames that fall due
     // end it, and a message already waiting ends it at once. Returns at once on the
     // virtual clock, whose time moves only by rounds of messages. Messages are processed
-    // after it, as ever.
-    void WaitForMessage(uint32_t untilTick);
+    // after it, as ever. With slackMs, a wait with nothing to end it sooner may last up to
+    // slackMs beyond untilTick, where the host shows what was drawn at that time: a loop
+    // whose steps are shorter than a display refresh, and that catches up on late steps,
+    // then wakes once per refresh instead of once per step.
+    void WaitForMessage(uint32_t untilTick, uint32_t slackMs = 0);
 
     // SIGTERM and SIGINT end the program as the user would: once asked for, a signal that
     // arrives wakes the host's wait and, in the next round of messages, is traced ("signal")

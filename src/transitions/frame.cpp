@@ -15,11 +15,11 @@ namespace {
 constexpr double kLongestSleepMs = 60000;
 
 // Between two pumps of a wait: sleeps until a message comes or ms milliseconds after the
-// tick count now, whichever is first. On the virtual clock it returns at once, so that a
-// wait pumps there exactly as it always has.
-void SleepFor(FrameContext& ctx, uint32_t now, double ms) {
+// tick count now (up to slackMs later, where the platform chooses), whichever is first. On
+// the virtual clock it returns at once, so that a wait pumps there exactly as it always has.
+void SleepFor(FrameContext& ctx, uint32_t now, double ms, uint32_t slackMs = 0) {
     const double span = ms >= 1 ? std::min(std::ceil(ms), kLongestSleepMs) : 1;
-    ctx.Os.WaitForMessage(now + static_cast<uint32_t>(span));
+    ctx.Os.WaitForMessage(now + static_cast<uint32_t>(span), slackMs);
 }
 
 } // namespace
@@ -44,7 +44,7 @@ bool PumpFrame(FrameContext& ctx) {
     return ctx.StopRequested;
 }
 
-void PumpUntil(FrameContext& ctx, double deadline) {
+void PumpUntil(FrameContext& ctx, double deadline, uint32_t slackMs) {
     PumpFrame(ctx);
     for (;;) {
         const uint32_t now = ctx.Os.GetTickCount();
@@ -52,7 +52,7 @@ void PumpUntil(FrameContext& ctx, double deadline) {
         if (!(elapsed < deadline) || ctx.StopRequested) {
             return;
         }
-        SleepFor(ctx, now, deadline - elapsed);
+        SleepFor(ctx, now, deadline - elapsed, slackMs);
         PumpFrame(ctx);
     }
 }

@@ -33,8 +33,10 @@ int32_t Elapsed(FrameContext& ctx);
 bool PumpFrame(FrameContext& ctx);
 
 // Pumps once, then until the clock reaches deadline (milliseconds on Elapsed) or the stop
-// flag is set, so that a stop never waits out a long step.
-void PumpUntil(FrameContext& ctx, double deadline);
+// flag is set, so that a stop never waits out a long step. With slackMs, a sleep may end up
+// to slackMs after the deadline, where the window host shows the next frame (see
+// Platform::WaitForMessage); input still ends it at once.
+void PumpUntil(FrameContext& ctx, double deadline, uint32_t slackMs = 0);
 
 // Waits, pumping, until ms milliseconds have passed on Elapsed or the stop flag is set.
 // A wait of 0 or less returns without pumping.

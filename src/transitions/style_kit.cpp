@@ -84,8 +84,8 @@ bool StartStyle(FrameContext& ctx, const StyleStart& start) {
     return true;
 }
 
-FramePacer::FramePacer(FrameContext& ctx, double stepMs)
-    : m_ctx(ctx), m_step(stepMs), m_deadline(Elapsed(ctx)) {}
+FramePacer::FramePacer(FrameContext& ctx, double stepMs, uint32_t slackMs)
+    : m_ctx(ctx), m_step(stepMs), m_deadline(Elapsed(ctx)), m_slack(slackMs) {}
 
 void FramePacer::Restart() {
     m_deadline = Elapsed(m_ctx);
@@ -106,7 +106,7 @@ bool FramePacer::DrawEverySecondWhenLate() {
 }
 
 bool FramePacer::Wait() {
-    PumpUntil(m_ctx, m_deadline);
+    PumpUntil(m_ctx, m_deadline, m_slack);
     return m_ctx.StopRequested;
 }
 

@@ -80,8 +80,10 @@ bool LoadPictures(FrameContext& ctx, std::span<const int32_t> numbers);
 // for.
 class FramePacer {
 public:
-    // The deadline starts at the current time.
-    FramePacer(FrameContext& ctx, double stepMs);
+    // The deadline starts at the current time. With slackMs, a wait may end up to slackMs
+    // past its deadline (PumpUntil): for a loop that catches up on late steps and need not
+    // wake for each of them.
+    FramePacer(FrameContext& ctx, double stepMs, uint32_t slackMs = 0);
 
     void Restart();
     void Advance() { m_deadline += m_step; }
@@ -103,6 +105,7 @@ private:
     FrameContext& m_ctx;
     double m_step;
     double m_deadline;
+    uint32_t m_slack;
     bool m_drawToggle = false;
 };
 

@@ -299,9 +299,10 @@ void HeadlessHost::DeliverInput() {
     }
 }
 
-void HeadlessHost::WaitForInput(uint32_t untilTick) {
+void HeadlessHost::WaitForInput(uint32_t untilTick, uint32_t /*latestTick*/) {
     // Nothing happens here but at the times the events file, --duration, the snapshots and
-    // the recording name: sleep until the first of them.
+    // the recording name: sleep until the first of them. Nothing is presented, so there is
+    // nothing to wait for beyond untilTick.
     const Clock& clock = m_os->Clock();
     const uint32_t now = clock.GetTickCount();
     uint32_t until = untilTick;

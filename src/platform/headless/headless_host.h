@@ -43,7 +43,7 @@ public:
     Surface& Desktop() override { return m_desktop; }
     void DeliverInput() override;
     void AfterMessages() override;
-    void WaitForInput(uint32_t untilTick) override;
+    void WaitForInput(uint32_t untilTick, uint32_t latestTick) override;
     void WatchWakeFd(int fd) override { m_wakeFd = fd; }
     std::optional<Rect> ForeignWindow(HWND wnd) override;
     int MessageBoxAnswer(std::string_view text, std::string_view caption, uint32_t flags) override;

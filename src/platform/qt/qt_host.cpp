@@ -49,6 +49,10 @@ constexpr auto kForeignWaitLimit = std::chrono::milliseconds(250);
 // redraw of much of the window; such redraws are paced to the display's refresh.
 constexpr int64_t kLargeDamagePixels = 64 * 1024;
 
+// The shortest time between two passes of the event loop in rounds that do not wait: input
+// is at most this late, and rounds that come faster poll no more often.
+constexpr auto kEventsInterval = std::chrono::milliseconds(1);
+
 // How often the preview's host window is asked for, at most: a round trip to the display
 // every round would cost more than the rest of an idle round.
 constexpr auto kForeignCheckInterval = std::chrono::milliseconds(10);
@@ -287,6 +291,7 @@ QtHost::Pending QtHost::PendingDrawing() {
         }
         p.Any = true;
         const int64_t area = s->Damage().Area();
+        p.Area += area;
         const int64_t whole = int64_t{s->Width()} * s->Height();
         p.Large = p.Large || area >= std::min(kLargeDamagePixels, whole / 4);
     }
@@ -297,12 +302,21 @@ void QtHost::WaitForEvents(int ms) {
     m_wake->start(std::max(ms, 0));
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     m_wake->stop();
+    m_lastEvents = std::chrono::steady_clock::now();
 }
 
-void QtHost::WaitForInput(uint32_t untilTick) {
+void QtHost::WaitForInput(uint32_t untilTick, uint32_t latestTick) {
     using namespace std::chrono;
     const steady_clock::time_point now = steady_clock::now();
     steady_clock::time_point until = m_os->Clock().TimeOfTick(untilTick);
+    if (latestTick != untilTick) {
+        // The program may sleep on: wake for the next present, a display refresh after the
+        // last one, so that the steps that fall due meanwhile are shown together.
+        const steady_clock::time_point nextPresent = m_lastPresent + m_framePeriod;
+        if (nextPresent > until) {
+            until = std::min(nextPresent, m_os->Clock().TimeOfTick(latestTick));
+        }
+    }
     if (m_foreignAlive) {
         until = std::min(until, now + kForeignWaitLimit);
     }
@@ -313,6 +327,11 @@ void QtHost::WaitForInput(uint32_t untilTick) {
     }
     if (until <= now) {
         return;
+    }
+    // What is drawn and not yet shown waits for the next present only when the program
+    // wakes by then; before a longer sleep it is shown now.
+    if (m_heldArea >= 0 && until > m_lastPresent + m_framePeriod) {
+        PresentWindows(true);
     }
     // Whole milliseconds, rounded up: the timer never fires before the deadline.
     const auto left = duration_cast<microseconds>(until - now).count();
@@ -341,7 +360,7 @@ void QtHost::DeliverInput() {
     bool processed = waited;
     if (!m_os->Clock().IsVirtual()) {
         const Pending pending = PendingDrawing();
-        if (!pending.Any) {
+        if (!pending.Any || pending.Area == m_heldArea) {
             // Nothing was drawn since the last round and the program did not say how long it
             // waits (a loop that only pumps): sleep in the event loop until input comes or a
             // short while has passed.
@@ -366,13 +385,34 @@ void QtHost::DeliverInput() {
         }
     }
     // A wait in this round has run the event loop already; another pass would only poll
-    // its sources once more.
-    if (!processed) {
+    // its sources once more. So would a pass right after the last one: a loop that runs
+    // late steps back to back pumps once per step, microseconds apart.
+    if (!processed && (m_os->Clock().IsVirtual() ||
+                       std::chrono::steady_clock::now() - m_lastEvents >= kEventsInterval)) {
         QCoreApplication::processEvents();
+        m_lastEvents = std::chrono::steady_clock::now();
     }
 }
 
 void QtHost::AfterMessages() {
+    PresentWindows(false);
+}
+
+void QtHost::PresentWindows(bool force) {
+    // Small changes are shown at most once per display refresh: a loop that steps faster
+    // (the melting screen's blocks, every 5 ms) or catches up on late steps draws several
+    // into one present, which is all the display can show anyway. What waits is shown by
+    // the first round after the refresh, or before the program sleeps past it
+    // (WaitForInput). Large redraws are paced in DeliverInput and go as they come.
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && !m_os->Clock().IsVirtual() && now - m_lastPresent < m_framePeriod) {
+        const Pending pending = PendingDrawing();
+        if (pending.Any && !pending.Large) {
+            m_heldArea = pending.Area;
+            return;
+        }
+    }
+    m_heldArea = -1;
     for (const auto& [wnd, window] : m_windows) {
         Surface* s = m_os->User().WindowSurface(wnd);
         if (!s) {

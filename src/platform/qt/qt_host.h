@@ -62,7 +62,7 @@ public:
     Surface& Desktop() override { return m_desktop; }
     void DeliverInput() override;
     void AfterMessages() override;
-    void WaitForInput(uint32_t untilTick) override;
+    void WaitForInput(uint32_t untilTick, uint32_t latestTick) override;
     void WatchWakeFd(int fd) override;
     void WindowCreated(HWND wnd) override;
     void WindowDestroyed(HWND wnd) override;
@@ -97,8 +97,12 @@ private:
     struct Pending {
         bool Any = false;
         bool Large = false;
+        int64_t Area = 0; // of every window's damage
     };
     Pending PendingDrawing();
+    // Shows the changed part of every visible window. Unless forced, small changes wait
+    // on the real clock until a display refresh has passed since the last present.
+    void PresentWindows(bool force);
     // Lets Qt deliver events, waiting up to ms for the first one.
     void WaitForEvents(int ms);
     // The held grabs: asked for again now and then (a window not yet on the screen cannot
@@ -125,6 +129,10 @@ private:
     std::chrono::microseconds m_framePeriod{16667};
     std::chrono::steady_clock::time_point m_lastPresent;
     bool m_waited = false; // the program slept in WaitForInput since the last round
+    std::chrono::steady_clock::time_point m_lastEvents; // the event loop's last pass
+    // The damage that the last round left for a later present (-1: none); a round that
+    // finds no more than that has nothing new to show.
+    int64_t m_heldArea = -1;
     Size m_screenSize;
     Surface m_desktop;
     std::map<HWND, std::unique_ptr<SurfaceWindow>> m_windows;

@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
+#include <chrono>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -23,13 +24,13 @@ class OffscreenHost : public ::testing::Test {
 protected:
     void SetUp() override { Start("offscreen"); }
 
-    void Start(const char* platform) {
+    void Start(const char* platform, ClockKind clock = ClockKind::Virtual) {
         setenv("QT_QPA_PLATFORM", platform, 1);
         HostOptions options;
         options.Args = {"test"};
         options.Root = (m_dir / "root").string();
-        // The virtual clock: rounds of messages never wait for the display.
-        options.Clock = ClockKind::Virtual;
+        // The virtual clock unless asked: rounds of messages never wait for the display.
+        options.Clock = clock;
         testing::internal::CaptureStderr();
         m_os = std::make_unique<Platform>(options, QtHost::Create(options));
         m_stderr = testing::internal::GetCapturedStderr();
@@ -136,6 +137,45 @@ TEST_F(OffscreenHost, WindowsOfNoSizeOrHiddenGetNoNativeWindow) {
     EXPECT_TRUE(Host().NativeWindow(wnd)->isVisible());
     m_os->User().DestroyWindow(wnd);
     EXPECT_EQ(Host().NativeWindow(wnd), nullptr);
+}
+
+// On the real clock, as a saver runs.
+class RealClockHost : public OffscreenHost {
+protected:
+    void SetUp() override { Start("offscreen", ClockKind::Real); }
+
+    // Sleeps as a wait between two steps does, with nothing to end it sooner.
+    void Sleep(uint32_t ms) { m_os->WaitForMessage(m_os->Clock().GetTickCount() + ms); }
+};
+
+TEST_F(RealClockHost, SmallChangesSoonAfterAPresentAreShownAtTheNextRefreshOrBeforeASleep) {
+    using std::chrono::steady_clock;
+    const HWND wnd = FullScreenWindow();
+    Surface& s = *m_os->User().WindowSurface(wnd);
+    Fill(s, s.Bounds(), 0x102030, true);
+    m_os->User().ProcessMessages();
+    m_os->User().ProcessMessages();
+    Sleep(100); // what waits is shown before the sleep
+    ASSERT_EQ(Pixel(Shown(wnd), 0, 0), 0x102030u);
+
+    // Long after the last present: shown by the round.
+    Fill(s, {10, 10, 20, 20}, 0x00FF00, true);
+    const steady_clock::time_point shown = steady_clock::now();
+    m_os->User().ProcessMessages();
+    EXPECT_EQ(Pixel(Shown(wnd), 10, 10), 0x00FF00u);
+
+    // Right after it: waits for the display's next refresh (when this round came soon
+    // enough to tell)...
+    Fill(s, {40, 40, 50, 50}, 0x0000FF, true);
+    m_os->User().ProcessMessages();
+    if (steady_clock::now() - shown < std::chrono::milliseconds(10)) {
+        EXPECT_EQ(Pixel(Shown(wnd), 40, 40), 0x102030u);
+    }
+    // ...and is shown before the program sleeps past that refresh, so nothing drawn is
+    // left off the screen while the program waits.
+    Sleep(50);
+    EXPECT_EQ(Pixel(Shown(wnd), 40, 40), 0x0000FFu);
+    EXPECT_EQ(Pixel(Shown(wnd), 10, 10), 0x00FF00u);
 }
 
 // Presses a button of the message box once it is open (or closes the box without one).
