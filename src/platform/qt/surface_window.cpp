@@ -8,19 +8,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <cstring>
 
 namespace qv {
-namespace {
-
-// Copies n surface words, made opaque. The rows never overlap; saying so lets the compiler
-// copy several words at a time.
-void CopyOpaque(const uint32_t* __restrict from, uint32_t* __restrict to, int n) {
-    for (int x = 0; x < n; ++x) {
-        to[x] = from[x] | 0xFF000000u;
-    }
-}
-
-} // namespace
 
 SurfaceWindow::SurfaceWindow(WindowManager& user, HWND wnd, QWindow* parent)
     : QWindow(parent), m_user(user), m_wnd(wnd), m_store(this) {
@@ -46,17 +36,18 @@ const QImage* SurfaceWindow::SurfaceImage() {
 void SurfaceWindow::CopyRect(const QRect& rect) {
     const QImage* src = SurfaceImage();
     QImage* dst = dynamic_cast<QImage*>(m_store.paintDevice());
-    const bool opaqueWords =
-        dst && (dst->format() == QImage::Format_RGB32 || dst->format() == QImage::Format_ARGB32 ||
-                dst->format() == QImage::Format_ARGB32_Premultiplied);
-    if (src && opaqueWords && dst->devicePixelRatio() == 1.0) {
-        // The usual case: 0xAARRGGBB words, one pixel per pixel (Qt's X11 backing
-        // store is premultiplied ARGB even without alpha). The surface's words are the same
-        // with the alpha byte left 0; made opaque, they are right in all three formats.
+    const bool words = dst && (dst->format() == QImage::Format_RGB32 ||
+                               dst->format() == QImage::Format_ARGB32_Premultiplied);
+    if (src && words && dst->devicePixelRatio() == 1.0 && !format().hasAlpha()) {
+        // The usual case: 0xAARRGGBB words, one pixel per pixel (Qt's X11 backing store is
+        // premultiplied ARGB even for a window without alpha). The surface's words are the
+        // same with the alpha byte left 0, which a window without alpha never reads: rows
+        // are copied as they are. (A painter would copy them too, at a cost per rectangle.)
         const QRect r = rect.intersected(src->rect()).intersected(dst->rect());
+        const size_t bytes = static_cast<size_t>(r.width()) * 4;
         for (int y = r.top(); y <= r.bottom(); ++y) {
-            CopyOpaque(reinterpret_cast<const uint32_t*>(src->constScanLine(y)) + r.left(),
-                       reinterpret_cast<uint32_t*>(dst->scanLine(y)) + r.left(), r.width());
+            std::memcpy(dst->scanLine(y) + r.left() * 4, src->constScanLine(y) + r.left() * 4,
+                        bytes);
         }
         return;
     }
