@@ -82,14 +82,12 @@ void DamageList::Add(const Rect& r) {
                 }
             }
         }
-        const Rect other = bestB < kMax ? Rects[bestB] : grown;
-        const Rect joined = Rects[bestA].Union(other);
         if (bestB < kMax) {
             // Two stored rectangles become one; the new one takes the freed place.
-            Rects[bestA] = joined;
+            Rects[bestA] = Rects[bestA].Union(Rects[bestB]);
             Rects[bestB] = grown;
         } else {
-            Rects[bestA] = joined;
+            Rects[bestA] = Rects[bestA].Union(grown);
         }
         // The joined rectangle may now touch others: add it again from a shorter list.
         const Rect again = Rects[bestA];

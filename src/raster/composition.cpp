@@ -149,12 +149,11 @@ void ShowPicturePiece(EngineContext& ctx, int32_t x, int32_t y, int32_t n, int32
         const int64_t s0 = rows.first;
         const int64_t s1 = rows.second;
         target.Write([&](const auto& out) {
-            const PictureRows picture = from;
             for (int64_t s = s0; s < s1; ++s) {
-                const auto pictureRow = static_cast<int32_t>(picture.Height - 1 - (pictureTop + s));
+                const auto pictureRow = static_cast<int32_t>(from.Height - 1 - (pictureTop + s));
                 const auto frameRow = static_cast<int32_t>(out.Height - 1 - (frameTop + s));
                 out.Copy(frameRow, static_cast<int32_t>(frameLeft + c0),
-                         picture.Row(pictureRow) + pictureLeft + c0, static_cast<int32_t>(c1 - c0));
+                         from.Row(pictureRow) + pictureLeft + c0, static_cast<int32_t>(c1 - c0));
             }
         });
     }

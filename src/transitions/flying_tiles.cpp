@@ -16,7 +16,6 @@ constexpr int32_t kMaxGrid = 11;
 // The camera stands this far in front of the box's front face, which is then drawn at half
 // scale: a face of 2 bx x 2 by units covers bx x by pixels.
 constexpr int32_t kFaceDistance = 940;
-constexpr double kFocal = 470.0;   // the engine's projection: x * 470 / depth
 constexpr int32_t kHalfSteps = 17; // velocity components are (Random(35) - 17) / 2
 constexpr double kSpinLength = 15.0;
 constexpr int32_t kRestMs = 1000;
@@ -370,7 +369,7 @@ void RunFlyingTiles(FrameContext& ctx) {
     // themselves on the screen; there the frame is made that much larger.
     // (A box larger than the view distance has no such bound; its frame is capped below.)
     if (const double nearest = s.BoxZ + kFaceDistance - diagonal; nearest > 0) {
-        const double reach = std::min(diagonal * kFocal / nearest, double{kMaxSide});
+        const double reach = std::min(diagonal * kFocalFactor / nearest, double{kMaxSide});
         side = std::max(side, 2 * (static_cast<int32_t>(std::ceil(reach)) + kHalfSteps / 2 + 2));
     }
     s.Side = std::min((side + 3) / 4 * 4, kMaxSide);
